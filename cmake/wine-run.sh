@@ -1,0 +1,23 @@
+#!/bin/sh
+# Runs a Windows program under Wine in a prefix of its own inside the build folder.
+# CTest uses this as the cross-compiling emulator of the windows preset.
+set -e
+prefix=${TARVEL_WINEPREFIX:-$(pwd)/wineprefix}
+case "$prefix" in /*) ;; *) prefix=$(pwd)/$prefix ;; esac
+export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Turns off oleaut32's BSTR cache, so that every SysFreeString reaches the task allocator.
+export oanocache=1
+mkdir -p "$WINEPREFIX"
+if [ ! -f "$WINEPREFIX/.tarvel-ready" ]; then
+    (
+        flock 9
+        if [ ! -f "$WINEPREFIX/.tarvel-ready" ]; then
+            wineboot -i >/dev/null 2>&1 </dev/null || true
+            wineserver -w
+            touch "$WINEPREFIX/.tarvel-ready"
+        fi
+    ) 9>"$WINEPREFIX.lock"
+fi
+status=0
+wine "$@" </dev/null || status=$?
+exit $status

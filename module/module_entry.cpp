@@ -1,0 +1,64 @@
+#include "host_records.h"
+#include "search_run.h"
+
+namespace tarvel {
+
+namespace {
+
+// The value the info command reports to the host.
+constexpr uint32_t kInfoValue = 1024;
+
+constexpr WCHAR kDescription[] = TARVEL_UTF16("Tarvel Windows Search Module  by the Tarvel team");
+static_assert(sizeof(kDescription) / sizeof(WCHAR) < 64);
+
+constexpr DWORD kApartmentFlags = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE;
+
+int32_t answerInfo(ModuleInfoRequest* request) {
+    if (request == nullptr || request->kind != 0 || request->text == nullptr) {
+        return 0;
+    }
+    request->value = kInfoValue;
+    for (size_t i = 0; i < sizeof(kDescription) / sizeof(WCHAR); ++i) {
+        request->text[i] = kDescription[i];
+    }
+    return 1;
+}
+
+int32_t search(HostAppInfo* info, SearchRequest* request) {
+    if (request == nullptr || request->query == nullptr || request->query[0] == 0) {
+        return 0;
+    }
+    // Without a callback no line could be delivered; the search is not run at all.
+    if (info == nullptr || info->callback == nullptr) {
+        return 0;
+    }
+    if (FAILED(CoInitializeEx(nullptr, kApartmentFlags))) {
+        return 0;
+    }
+    SearchRun::run(request, info);
+    CoUninitialize();
+    return 0;
+}
+
+int32_t dispatch(HostAppInfo* info, uint32_t command, void* param) {
+    switch (command) {
+        case CommandInfo:
+            return answerInfo(static_cast<ModuleInfoRequest*>(param));
+        case CommandSearch:
+            return search(info, static_cast<SearchRequest*>(param));
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+}  // namespace tarvel
+
+extern "C" int32_t ModuleEntry(tarvel::HostAppInfo* info, uint32_t command, void* param) {
+    try {
+        return tarvel::dispatch(info, command, param);
+    } catch (...) {
+        return 0;
+    }
+}

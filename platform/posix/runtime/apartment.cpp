@@ -1,0 +1,77 @@
+// Per-thread apartment state, as COM keeps it: the first successful CoInitializeEx fixes the
+// thread's model; later calls with the same model nest and must be balanced.
+#include <atomic>
+
+#include "../../runtime_counters.h"
+#include "runtime_state.h"
+
+namespace {
+
+std::atomic<long> initializeCalls{0};
+std::atomic<long> uninitializeCalls{0};
+
+struct Apartment {
+    ULONG depth = 0;
+    bool singleThreaded = false;
+};
+
+thread_local Apartment currentApartment;
+
+}  // namespace
+
+namespace tarvel::runtime {
+
+bool apartmentEntered() {
+    return currentApartment.depth > 0;
+}
+
+}  // namespace tarvel::runtime
+
+extern "C" TARVEL_RUNTIME_API HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit) {
+    ++initializeCalls;
+    if (pvReserved != nullptr) {
+        return E_INVALIDARG;
+    }
+    const bool singleThreaded = (dwCoInit & COINIT_APARTMENTTHREADED) != 0;
+    Apartment& apartment = currentApartment;
+    if (apartment.depth == 0) {
+        apartment.singleThreaded = singleThreaded;
+        apartment.depth = 1;
+        return S_OK;
+    }
+    if (apartment.singleThreaded != singleThreaded) {
+        return RPC_E_CHANGED_MODE;
+    }
+    ++apartment.depth;
+    return S_FALSE;
+}
+
+extern "C" TARVEL_RUNTIME_API void CoUninitialize() {
+    ++uninitializeCalls;
+    Apartment& apartment = currentApartment;
+    if (apartment.depth > 0) {
+        --apartment.depth;
+    }
+}
+
+extern "C" TARVEL_RUNTIME_API HRESULT CoGetApartmentType(APTTYPE* pAptType,
+                                                         APTTYPEQUALIFIER* pAptQualifier) {
+    if (pAptType == nullptr || pAptQualifier == nullptr) {
+        return E_INVALIDARG;
+    }
+    *pAptQualifier = APTTYPEQUALIFIER_NONE;
+    const Apartment& apartment = currentApartment;
+    if (apartment.depth == 0) {
+        *pAptType = APTTYPE_CURRENT;
+        return CO_E_NOTINITIALIZED;
+    }
+    *pAptType = apartment.singleThreaded ? APTTYPE_STA : APTTYPE_MTA;
+    return S_OK;
+}
+
+extern "C" TARVEL_RUNTIME_API long TarvelApartmentInitializeCalls() {
+    return initializeCalls.load();
+}
+extern "C" TARVEL_RUNTIME_API long TarvelApartmentUninitializeCalls() {
+    return uninitializeCalls.load();
+}

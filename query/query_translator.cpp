@@ -1,0 +1,55 @@
+#include "query_translator.h"
+
+#include "common/com_ptr.h"
+
+namespace tarvel {
+
+namespace {
+
+constexpr WCHAR kCatalog[] = TARVEL_UTF16("SystemIndex");
+constexpr WCHAR kSelectedColumn[] = TARVEL_UTF16("System.ItemPathDisplay");
+
+}  // namespace
+
+HRESULT QueryTranslator::translate(LPCWSTR query, LPWSTR* sql, LONG maxResults) {
+    if (sql == nullptr) {
+        return E_POINTER;
+    }
+    *sql = nullptr;
+    ComPtr<ISearchQueryHelper> helper;
+    HRESULT hr = lookupQueryHelper(helper.put());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    // The helper's defaults stand for everything but these two; their results do not matter.
+    helper->put_QueryMaxResults(maxResults);
+    helper->put_QuerySelectColumns(kSelectedColumn);
+    hr = helper->GenerateSQLFromUserQuery(query, sql);
+    if (FAILED(hr) && *sql != nullptr) {
+        // A helper that fails must not leave text behind; should one do so, it is not leaked.
+        LPWSTR stray = *sql;
+        *sql = nullptr;
+        CoTaskMemFree(stray);
+    }
+    return hr;
+}
+
+HRESULT QueryTranslator::lookupQueryHelper(ISearchQueryHelper** helper) {
+    ComPtr<ISearchManager> manager;
+    HRESULT hr = CoCreateInstance(CLSID_CSearchManager, nullptr, CLSCTX_LOCAL_SERVER,
+                                  IID_ISearchManager, manager.putVoid());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    ComPtr<ISearchCatalogManager> catalog;
+    hr = manager->GetCatalog(kCatalog, catalog.put());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    hr = catalog->GetQueryHelper(helper);
+    // The catalog manager goes first, then the search manager as the scope ends.
+    catalog.reset();
+    return hr;
+}
+
+}  // namespace tarvel

@@ -1,0 +1,126 @@
+#include "memory_ledger.h"
+
+#include "platform_support.h"
+
+namespace tarvel::service {
+
+namespace {
+
+MemoryLedger* current = nullptr;
+
+// Registered once and never revoked: the runtime may call a spy for blocks it saw until the
+// last of them is freed, long after any one test.
+class Spy final : public IMallocSpy {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (ppv == nullptr) {
+            return E_POINTER;
+        }
+        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IMallocSpy)) {
+            *ppv = static_cast<IMallocSpy*>(this);
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T cbRequest) override { return cbRequest; }
+    void* STDMETHODCALLTYPE PostAlloc(void* pActual) override {
+        if (current != nullptr && pActual != nullptr) {
+            current->allocated(pActual);
+        }
+        return pActual;
+    }
+    void* STDMETHODCALLTYPE PreFree(void* pRequest, BOOL) override {
+        if (current != nullptr && pRequest != nullptr) {
+            current->freeing(pRequest);
+        }
+        return pRequest;
+    }
+    void STDMETHODCALLTYPE PostFree(BOOL) override {}
+    SIZE_T STDMETHODCALLTYPE PreRealloc(void* pRequest, SIZE_T cbRequest, void** ppNewRequest,
+                                        BOOL) override {
+        if (current != nullptr && pRequest != nullptr) {
+            current->freeing(pRequest);
+        }
+        *ppNewRequest = pRequest;
+        return cbRequest;
+    }
+    void* STDMETHODCALLTYPE PostRealloc(void* pActual, BOOL) override { return PostAlloc(pActual); }
+    void* STDMETHODCALLTYPE PreGetSize(void* pRequest, BOOL) override { return pRequest; }
+    SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T cbActual, BOOL) override { return cbActual; }
+    void* STDMETHODCALLTYPE PreDidAlloc(void* pRequest, BOOL) override { return pRequest; }
+    int STDMETHODCALLTYPE PostDidAlloc(void*, BOOL, int fActual) override { return fActual; }
+    void STDMETHODCALLTYPE PreHeapMinimize() override {}
+    void STDMETHODCALLTYPE PostHeapMinimize() override {}
+};
+
+bool spyRegistered() {
+    static Spy spy;
+    static const bool registered = [] {
+        platform::disableBstrCache();
+        return SUCCEEDED(CoRegisterMallocSpy(&spy));
+    }();
+    return registered;
+}
+
+}  // namespace
+
+MemoryLedger::MemoryLedger() {
+    if (current == nullptr && spyRegistered()) {
+        watching_ = true;
+        current = this;
+    }
+}
+
+MemoryLedger::~MemoryLedger() {
+    if (watching_) {
+        current = nullptr;
+    }
+}
+
+MemoryLedger* MemoryLedger::active() {
+    return current;
+}
+
+void MemoryLedger::recordLastAllocation(std::string what) {
+    if (lastAllocation_ == nullptr) {
+        freedTwice_.push_back("no allocation seen for " + what);
+        return;
+    }
+    handovers_[lastAllocation_] = Handover{std::move(what), 0};
+    lastAllocation_ = nullptr;
+    ++handedOver_;
+}
+
+std::vector<std::string> MemoryLedger::unfreed() const {
+    std::vector<std::string> open;
+    for (const auto& [block, handover] : handovers_) {
+        if (handover.frees == 0) {
+            open.push_back(handover.what);
+        }
+    }
+    return open;
+}
+
+void MemoryLedger::allocated(void* block) {
+    // An address handed over before and freed since now holds a new block.
+    auto it = handovers_.find(block);
+    if (it != handovers_.end() && it->second.frees > 0) {
+        handovers_.erase(it);
+    }
+    lastAllocation_ = block;
+}
+
+void MemoryLedger::freeing(void* block) {
+    auto it = handovers_.find(block);
+    if (it != handovers_.end() && ++it->second.frees == 2) {
+        freedTwice_.push_back(it->second.what);
+    }
+    if (lastAllocation_ == block) {
+        lastAllocation_ = nullptr;
+    }
+}
+
+}  // namespace tarvel::service

@@ -1,0 +1,50 @@
+// Keeps a ledger of the blocks the stand-in objects hand over (strings, BSTRs, arrays,
+// by-reference values) and, through a malloc spy on the COM task allocator, of how often each
+// was freed, so a test can check that each was freed exactly once. BSTRs and SAFEARRAYs live
+// in the task allocator on both platforms once oleaut32's string cache is off.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform.h"
+
+namespace tarvel::service {
+
+class MemoryLedger {
+public:
+    // Starts watching; one ledger at a time.
+    MemoryLedger();
+    MemoryLedger(const MemoryLedger&) = delete;
+    MemoryLedger& operator=(const MemoryLedger&) = delete;
+    ~MemoryLedger();
+
+    // The ledger that is watching now, if any.
+    static MemoryLedger* active();
+
+    // The block most recently allocated belongs to a hand-over described by what.
+    void recordLastAllocation(std::string what);
+    // Hand-overs not freed yet, and hand-overs freed more than once (or not seen allocated).
+    std::vector<std::string> unfreed() const;
+    const std::vector<std::string>& freedTwice() const { return freedTwice_; }
+    size_t handedOver() const { return handedOver_; }
+    bool watching() const { return watching_; }
+
+    void allocated(void* block);
+    void freeing(void* block);
+
+private:
+    struct Handover {
+        std::string what;
+        int frees = 0;
+    };
+
+    bool watching_ = false;
+    void* lastAllocation_ = nullptr;
+    std::map<void*, Handover> handovers_;
+    std::vector<std::string> freedTwice_;
+    size_t handedOver_ = 0;
+};
+
+}  // namespace tarvel::service

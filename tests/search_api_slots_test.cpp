@@ -1,0 +1,90 @@
+// The module reaches the Windows Search interfaces through fixed vtable slots. These tests call
+// the stand-in objects through raw slot numbers, as a caller built against the platform's
+// headers would, and check which method answered.
+#include <gtest/gtest.h>
+
+#include "search_manager.h"
+
+namespace tarvel {
+namespace {
+
+using service::CatalogManager;
+using service::Instrumentation;
+using service::QueryHelper;
+using service::QueryHelperSettings;
+using service::SearchManager;
+using service::SearchServiceConfig;
+using service::WString;
+
+template <class Fn, class I>
+Fn slot(I* object, size_t index) {
+    void** table = *reinterpret_cast<void***>(object);
+    return reinterpret_cast<Fn>(table[index]);
+}
+
+class SearchApiSlots : public ::testing::Test {
+protected:
+    void SetUp() override {
+        config_.generator = [](const WString&, const QueryHelperSettings&, WString& sql) {
+            sql = TARVEL_UTF16("SELECT");
+            return S_OK;
+        };
+    }
+    std::string lastCall() const {
+        return instrumentation_.journal().empty() ? "" : instrumentation_.journal().back();
+    }
+    Instrumentation instrumentation_;
+    SearchServiceConfig config_;
+};
+
+TEST_F(SearchApiSlots, GetCatalogIsSlotTenOfTheSearchManager) {
+    SearchManager* manager = SearchManager::create(&instrumentation_, &config_);
+    using Fn = HRESULT(STDMETHODCALLTYPE*)(ISearchManager*, LPCWSTR, ISearchCatalogManager**);
+    ISearchCatalogManager* catalog = nullptr;
+    ISearchManager* itf = manager->as<ISearchManager>();
+    EXPECT_EQ(S_OK, slot<Fn>(itf, 10)(itf, TARVEL_UTF16("SystemIndex"), &catalog));
+    EXPECT_EQ("ISearchManager::GetCatalog(SystemIndex)", lastCall());
+    ASSERT_NE(nullptr, catalog);
+    catalog->Release();
+    itf->Release();
+}
+
+TEST_F(SearchApiSlots, GetQueryHelperIsSlotTwentyFiveOfTheCatalogManager) {
+    CatalogManager* catalog = CatalogManager::create(&instrumentation_, &config_);
+    using Fn = HRESULT(STDMETHODCALLTYPE*)(ISearchCatalogManager*, ISearchQueryHelper**);
+    ISearchQueryHelper* helper = nullptr;
+    ISearchCatalogManager* itf = catalog->as<ISearchCatalogManager>();
+    EXPECT_EQ(S_OK, slot<Fn>(itf, 25)(itf, &helper));
+    EXPECT_EQ("ISearchCatalogManager::GetQueryHelper()", lastCall());
+    ASSERT_NE(nullptr, helper);
+    helper->Release();
+    itf->Release();
+}
+
+TEST_F(SearchApiSlots, TheQueryHelperSlotsTheModuleCalls) {
+    QueryHelper* helper = QueryHelper::create(&instrumentation_, &config_);
+    ISearchQueryHelper* itf = helper->as<ISearchQueryHelper>();
+
+    using ColumnsFn = HRESULT(STDMETHODCALLTYPE*)(ISearchQueryHelper*, LPCWSTR);
+    EXPECT_EQ(S_OK, slot<ColumnsFn>(itf, 14)(itf, TARVEL_UTF16("System.ItemPathDisplay")));
+    EXPECT_EQ("ISearchQueryHelper::put_QuerySelectColumns(System.ItemPathDisplay)", lastCall());
+
+    using MaxFn = HRESULT(STDMETHODCALLTYPE*)(ISearchQueryHelper*, LONG);
+    EXPECT_EQ(S_OK, slot<MaxFn>(itf, 22)(itf, 7));
+    EXPECT_EQ("ISearchQueryHelper::put_QueryMaxResults(7)", lastCall());
+
+    using GenerateFn = HRESULT(STDMETHODCALLTYPE*)(ISearchQueryHelper*, LPCWSTR, LPWSTR*);
+    LPWSTR sql = nullptr;
+    EXPECT_EQ(S_OK, slot<GenerateFn>(itf, 20)(itf, TARVEL_UTF16("report"), &sql));
+    EXPECT_EQ("ISearchQueryHelper::GenerateSQLFromUserQuery(report)", lastCall());
+    CoTaskMemFree(sql);
+
+    using GetMaxFn = HRESULT(STDMETHODCALLTYPE*)(ISearchQueryHelper*, LONG*);
+    LONG max = 0;
+    EXPECT_EQ(S_OK, slot<GetMaxFn>(itf, 23)(itf, &max));
+    EXPECT_EQ(7, max);
+    itf->Release();
+}
+
+}  // namespace
+}  // namespace tarvel
