@@ -1,0 +1,97 @@
+// Binds every column of an executed rowset at run time into one row buffer and answers, for a
+// column ordinal, the column's bound type and where its status and value lie.
+#pragma once
+
+#include <cstdint>
+
+#include "platform.h"
+
+namespace tarvel {
+
+// The column description as the provider gives it; the binding pass rewrites ulColumnSize
+// (bound size), wType (bound type) and pTypeInfo (value offset in the row buffer).
+using ColumnInfo = DBCOLUMNINFO;
+using ColumnBinding = DBBINDING;
+
+// How a long column (reported size above the threshold) is bound. Values other than
+// NoStreams and Skip act as Default.
+enum class BlobHandling : uint32_t {
+    Default = 0,    // as a storage object: a stream interface in the value field
+    NoStreams = 1,  // by reference: the provider allocates the value for the module
+    Skip = 2,       // length and status only
+};
+
+// Column flag: the value field holds a pointer to task-allocator memory the module frees.
+constexpr BYTE ClientOwnedReference = 1;
+
+struct AccessorSlot {
+    HACCESSOR handle;
+    bool autoFetch;
+};
+
+// Raised only by the null-binding guard of fillBinding, which the binding pass never trips.
+struct HResultException {
+    HRESULT hr;
+};
+
+class DynamicAccessor {
+public:
+    DynamicAccessor(BlobHandling blobHandling, DBLENGTH blobThreshold);
+    DynamicAccessor(const DynamicAccessor&) = delete;
+    DynamicAccessor& operator=(const DynamicAccessor&) = delete;
+    // Frees what the accessor still owns; accessor handles need the rowset and are released
+    // by releaseAccessorHandles.
+    ~DynamicAccessor();
+
+    HRESULT bindColumns(IUnknown* rowset);
+
+    bool findColumn(DBORDINAL ordinal, DBORDINAL* index) const;
+    bool getStatus(DBORDINAL ordinal, DBSTATUS* status) const;
+    bool getType(DBORDINAL ordinal, DBTYPE* type) const;
+    // Null when the ordinal is not found or the column has no value field.
+    void* getValue(DBORDINAL ordinal) const;
+
+    DBBYTEOFFSET valueOffset(DBORDINAL index) const;
+    DBBYTEOFFSET lengthOffset(DBORDINAL index) const;
+    DBBYTEOFFSET statusOffset(DBORDINAL index) const;
+
+    // Record memory release.
+    void releaseRowValues(IRowset* rowset);
+    static void releaseColumnValue(DBTYPE type, void* value, IRowset* rowset);
+    HRESULT releaseAccessorHandles(IRowset* rowset);
+    void clearColumns();
+
+    static size_t columnAlignment(DBTYPE type);
+    static HRESULT getRowsetProperties(IUnknown* rowset, const DBPROPID propertyIds[2],
+                                       LONG values[2]);
+    static void fillBinding(ColumnBinding* binding, DBORDINAL ordinal, DBTYPE type,
+                            DBLENGTH maxLength, BYTE precision, BYTE scale,
+                            DBBYTEOFFSET valueOffset, DBBYTEOFFSET lengthOffset,
+                            DBBYTEOFFSET statusOffset, DBOBJECT* object);
+    static HRESULT createRowAccessor(ColumnBinding* bindings, DBCOUNTITEM count, HACCESSOR* handle,
+                                     DBLENGTH rowSize, IAccessor* accessor);
+    HRESULT allocateAccessorSlots(ULONG count);
+
+    AccessorSlot* accessorSlots = nullptr;
+    ULONG accessorSlotCount = 0;
+    BYTE* rowBuffer = nullptr;
+    DBORDINAL columnCount = 0;
+    BYTE* columnFlags = nullptr;
+    ColumnInfo* columnInfo = nullptr;
+    OLECHAR* columnNames = nullptr;
+    bool overrideColumnInfo = false;
+    BlobHandling blobHandling;
+    DBLENGTH blobThreshold;
+
+private:
+    HRESULT bindAllColumns(IUnknown* rowset, IAccessor* accessor, ColumnBinding* bindings);
+    HRESULT bindColumn(IUnknown* rowset, DBORDINAL index, DBBYTEOFFSET* runningOffset,
+                       ColumnBinding* binding, const IID** streamIid);
+    // Where the provider writes the column's status: the layout rule, except for a column
+    // bound without a value field after the first, whose fields follow the previous column.
+    DBBYTEOFFSET boundStatusOffset(DBORDINAL index) const;
+    bool hasValueField(DBORDINAL index) const { return columnInfo[index].ulColumnSize != 0; }
+    void freeAccessorSlots();
+};
+
+}  // namespace tarvel

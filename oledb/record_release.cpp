@@ -1,0 +1,141 @@
+// Releasing what a DynamicAccessor holds: the values of the row in the row buffer, the accessor
+// handles, the column data. Every step resets what it released, so each may run again
+// without effect.
+#include <cstring>
+
+#include "common/com_ptr.h"
+#include "dynamic_accessor.h"
+#include "module_allocator.h"
+
+namespace tarvel {
+
+namespace {
+
+template <class T>
+T takeField(void* field) {
+    T value;
+    std::memcpy(&value, field, sizeof(T));
+    std::memset(field, 0, sizeof(T));
+    return value;
+}
+
+template <class T>
+T readField(const void* field) {
+    T value;
+    std::memcpy(&value, field, sizeof(T));
+    return value;
+}
+
+void releaseChapter(HCHAPTER chapter, IRowset* rowset) {
+    if (rowset == nullptr) {
+        return;
+    }
+    ComPtr<IChapteredRowset> chaptered;
+    if (SUCCEEDED(rowset->QueryInterface(IID_IChapteredRowset, chaptered.putVoid())) && chaptered) {
+        chaptered->ReleaseChapter(chapter, nullptr);
+    }
+}
+
+}  // namespace
+
+void DynamicAccessor::releaseRowValues(IRowset* rowset) {
+    // No row can have been fetched into a buffer that was never allocated.
+    if (rowBuffer == nullptr || columnInfo == nullptr) {
+        return;
+    }
+    for (DBORDINAL i = 0; i < columnCount; ++i) {
+        // A column bound without a value field has nothing to release; the field at its
+        // offset belongs to another column.
+        if (!hasValueField(i)) {
+            continue;
+        }
+        BYTE* value = rowBuffer + valueOffset(i);
+        const DBSTATUS status = readField<DBSTATUS>(rowBuffer + statusOffset(i));
+        if (columnFlags != nullptr && columnFlags[i] == ClientOwnedReference) {
+            if (status == DBSTATUS_S_ISNULL) {
+                continue;
+            }
+            if (void* block = takeField<void*>(value)) {
+                CoTaskMemFree(block);
+            }
+            continue;
+        }
+        const DBTYPE type = columnInfo[i].wType;
+        if (type == DBTYPE_IUNKNOWN || type == DBTYPE_IDISPATCH) {
+            if (status == DBSTATUS_S_OK) {
+                releaseColumnValue(type, value, rowset);
+            }
+            continue;
+        }
+        releaseColumnValue(type, value, rowset);
+    }
+}
+
+void DynamicAccessor::releaseColumnValue(DBTYPE type, void* value, IRowset* rowset) {
+    if (value == nullptr) {
+        return;
+    }
+    if ((type & DBTYPE_ARRAY) != 0) {
+        if (SAFEARRAY* array = readField<SAFEARRAY*>(value)) {
+            takeField<SAFEARRAY*>(value);
+            SafeArrayDestroy(array);
+        }
+    } else if (type == DBTYPE_BSTR) {
+        SysFreeString(takeField<BSTR>(value));
+    } else if (type == DBTYPE_IDISPATCH || type == DBTYPE_IUNKNOWN) {
+        if (IUnknown* object = takeField<IUnknown*>(value)) {
+            object->Release();
+        }
+    } else if (type == DBTYPE_VARIANT) {
+        VariantClear(static_cast<VARIANT*>(value));
+    } else if (type == DBTYPE_HCHAPTER) {
+        if (const HCHAPTER chapter = takeField<HCHAPTER>(value)) {
+            releaseChapter(chapter, rowset);
+        }
+    }
+    if ((type & DBTYPE_VECTOR) != 0 && (type & DBTYPE_BYREF) == 0) {
+        auto* vector = static_cast<BYTE*>(value);
+        CoTaskMemFree(takeField<void*>(vector + offsetof(DBVECTOR, ptr)));
+    }
+}
+
+HRESULT DynamicAccessor::releaseAccessorHandles(IRowset* rowset) {
+    if (rowset == nullptr) {
+        return E_FAIL;
+    }
+    if (accessorSlotCount == 0) {
+        return S_OK;
+    }
+    ComPtr<IAccessor> accessor;
+    const HRESULT hr = rowset->QueryInterface(IID_IAccessor, accessor.putVoid());
+    if (SUCCEEDED(hr)) {
+        if (accessorSlots == nullptr) {
+            return E_FAIL;
+        }
+        for (ULONG i = 0; i < accessorSlotCount; ++i) {
+            accessor->ReleaseAccessor(accessorSlots[i].handle, nullptr);
+        }
+    }
+    accessorSlotCount = 0;
+    freeAccessorSlots();
+    accessor.reset();
+    return hr;
+}
+
+void DynamicAccessor::clearColumns() {
+    ColumnInfo* info = columnInfo;
+    columnInfo = nullptr;
+    CoTaskMemFree(info);
+    OLECHAR* names = columnNames;
+    columnNames = nullptr;
+    CoTaskMemFree(names);
+    BYTE* buffer = rowBuffer;
+    rowBuffer = nullptr;
+    ModuleAllocator::release(buffer);
+    BYTE* flags = columnFlags;
+    columnFlags = nullptr;
+    ModuleAllocator::release(flags);
+    columnCount = 0;
+}
+
+}  // namespace tarvel

@@ -1,0 +1,78 @@
+// An in-memory table that a TableRowset serves: column descriptions as a provider reports them,
+// and cells that the rowset converts to whatever type each binding asks for.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "instrumentation.h"
+
+namespace tarvel::service {
+
+struct TableColumn {
+    WString name;
+    DBORDINAL ordinal = 1;
+    DBTYPE type = DBTYPE_WSTR;
+    DBLENGTH size = 0;
+    DBCOLUMNFLAGS flags = 0;
+    BYTE precision = 0;
+    BYTE scale = 0;
+};
+
+struct Cell {
+    enum class Kind {
+        Null,      // DBSTATUS_S_ISNULL
+        Text,      // strings; BSTR and VT_BSTR for BSTR and VARIANT bindings
+        NullText,  // a null BSTR, as a BSTR value or inside a VARIANT
+        Integer,
+        Real,
+        Bytes,    // raw bytes: fixed-length values, DBTYPE_BYTES, vector elements
+        Chapter,  // an HCHAPTER the consumer must release
+        Object,   // an object the consumer must release (a stream over text or bytes)
+        Texts,    // a SAFEARRAY of BSTRs
+    };
+
+    Kind kind = Kind::Null;
+    // A status other than DBSTATUS_S_OK replaces the value: the rowset reports only it.
+    DBSTATUS status = DBSTATUS_S_OK;
+    WString text;
+    int64_t integer = 0;
+    double real = 0;
+    std::vector<BYTE> bytes;
+    HCHAPTER chapter = 0;
+    std::vector<WString> texts;
+
+    static Cell null() { return Cell{}; }
+    static Cell ofText(WString value);
+    static Cell ofNullText();
+    static Cell ofInteger(int64_t value);
+    static Cell ofReal(double value);
+    static Cell ofBytes(std::vector<BYTE> value);
+    static Cell ofChapter(HCHAPTER value);
+    static Cell ofObject(WString content);
+    static Cell ofTexts(std::vector<WString> values);
+    static Cell ofStatus(DBSTATUS status);
+};
+
+using Row = std::vector<Cell>;
+
+struct Table {
+    std::vector<TableColumn> columns;
+    std::vector<Row> rows;
+    // When set, rows are made on demand: generatedRows of them, cell by cell.
+    std::function<void(size_t row, size_t column, Cell& cell)> generator;
+    size_t generatedRows = 0;
+    // Boolean rowset properties of DBPROPSET_ROWSET that IRowsetInfo reports; others are not
+    // supported.
+    std::map<DBPROPID, bool> properties;
+    // Whether CreateAccessor accepts an accessor without bindings.
+    bool nullAccessorSupported = true;
+    // When false, RestartPosition and GetNextRows refuse while a row is held.
+    bool canHoldRows = true;
+
+    size_t rowCount() const { return generator ? generatedRows : rows.size(); }
+};
+
+}  // namespace tarvel::service

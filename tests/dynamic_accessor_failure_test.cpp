@@ -1,0 +1,214 @@
+// Every way the binding pass can fail, the state it leaves, and that releasing that state
+// afterwards leaks nothing and frees nothing twice.
+#include "rowset_fixture.h"
+
+namespace tarvel {
+namespace {
+
+using namespace tarvel::testing;
+
+class BindingFailureTest : public RowsetFixture {
+protected:
+    // Allocations of a successful pass over threeColumns(): 1 binding array, 2 column flags,
+    // 3 DBOBJECT of column 0, 4 DBOBJECT of column 2, 5 slot array, 6 row buffer.
+    static Table threeColumns() {
+        return Table{{column(1, DBTYPE_IUNKNOWN, 8), column(2, DBTYPE_WSTR, 50),
+                      column(3, DBTYPE_BYTES, 9000)}};
+    }
+
+    HRESULT bindFailingAllocation(DynamicAccessor& accessor, TableRowset* rowset, long n) {
+        ModuleAllocator::failAllocation(n);
+        const HRESULT hr = accessor.bindColumns(rowsetOf(rowset));
+        ModuleAllocator::failAllocation(0);
+        return hr;
+    }
+
+    static void expectReported(const DynamicAccessor& accessor, DBORDINAL index,
+                               const TableColumn& reported) {
+        EXPECT_EQ(reported.type, accessor.columnInfo[index].wType) << index;
+        EXPECT_EQ(reported.size, accessor.columnInfo[index].ulColumnSize) << index;
+        EXPECT_EQ(nullptr, accessor.columnInfo[index].pTypeInfo) << index;
+    }
+};
+
+TEST_F(BindingFailureTest, ASuccessfulPassMakesSixAllocations) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    TableRowset* rowset = makeRowset(threeColumns());
+    const long before = ModuleAllocator::allocationCount();
+    ASSERT_EQ(S_OK, accessor.bindColumns(rowsetOf(rowset)));
+    EXPECT_EQ(6, ModuleAllocator::allocationCount() - before);
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(BindingFailureTest, NullRowsetChangesNothing) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    EXPECT_EQ(E_FAIL, accessor.bindColumns(nullptr));
+    EXPECT_EQ(nullptr, accessor.columnInfo);
+    EXPECT_EQ(nullptr, accessor.accessorSlots);
+}
+
+TEST_F(BindingFailureTest, RowsetWithoutAccessorInterfaceChangesNothing) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    TableRowset* rowset = makeRowset(threeColumns());
+    rowset->withhold(IID_IAccessor);
+    EXPECT_EQ(E_NOINTERFACE, accessor.bindColumns(rowsetOf(rowset)));
+    EXPECT_EQ(nullptr, accessor.columnInfo);
+    EXPECT_EQ(0u, accessor.columnCount);
+    EXPECT_TRUE(instrumentation_.journalMatching("GetColumnInfo").empty());
+    release(rowset);
+}
+
+TEST_F(BindingFailureTest, FailedColumnQueriesLeaveOnlyWhatTheProviderGave) {
+    for (const char* failing :
+         {"IRowset::QueryInterface(IColumnsInfo)", "IColumnsInfo::GetColumnInfo"}) {
+        DynamicAccessor accessor(BlobHandling::Default, 8000);
+        TableRowset* rowset = makeRowset(threeColumns());
+        instrumentation_.failCall(failing, E_UNEXPECTED);
+        EXPECT_EQ(E_UNEXPECTED, accessor.bindColumns(rowsetOf(rowset))) << failing;
+        EXPECT_EQ(nullptr, accessor.columnInfo);
+        EXPECT_EQ(nullptr, accessor.columnFlags);
+        EXPECT_EQ(nullptr, accessor.accessorSlots);
+        close(accessor, rowset);
+        release(rowset);
+    }
+}
+
+TEST_F(BindingFailureTest, BindingArrayAllocation) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    TableRowset* rowset = makeRowset(threeColumns());
+    EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 1));
+    ASSERT_EQ(3u, accessor.columnCount);
+    for (DBORDINAL i = 0; i < 3; ++i) {
+        expectReported(accessor, i, threeColumns().columns[i]);
+    }
+    EXPECT_EQ(nullptr, accessor.columnFlags);
+    EXPECT_EQ(nullptr, accessor.accessorSlots);
+    EXPECT_EQ(nullptr, accessor.rowBuffer);
+    close(accessor, rowset);
+    EXPECT_EQ(nullptr, accessor.columnInfo);
+    EXPECT_EQ(nullptr, accessor.columnNames);
+    release(rowset);
+}
+
+TEST_F(BindingFailureTest, ColumnFlagsAllocation) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    TableRowset* rowset = makeRowset(threeColumns());
+    EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 2));
+    EXPECT_EQ(nullptr, accessor.columnFlags);
+    EXPECT_EQ(nullptr, accessor.accessorSlots);
+    expectReported(accessor, 0, threeColumns().columns[0]);
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(BindingFailureTest, ObjectDescriptionAllocationAtALaterColumn) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    TableRowset* rowset = makeRowset(threeColumns());
+    EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 4));
+    // Columns before the failing one are rewritten, the failing one and later ones are not.
+    EXPECT_EQ(DBTYPE_IUNKNOWN, accessor.columnInfo[0].wType);
+    EXPECT_EQ(8u, accessor.columnInfo[0].ulColumnSize);
+    EXPECT_EQ(102u, accessor.columnInfo[1].ulColumnSize);
+    EXPECT_EQ(20u, accessor.valueOffset(1));
+    expectReported(accessor, 2, threeColumns().columns[2]);
+    EXPECT_EQ(nullptr, accessor.columnFlags);
+    EXPECT_EQ(nullptr, accessor.accessorSlots);
+    EXPECT_EQ(nullptr, accessor.rowBuffer);
+    EXPECT_TRUE(instrumentation_.journalMatching("CreateAccessor").empty());
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(BindingFailureTest, ObjectDescriptionAllocationAtTheFirstColumn) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    TableRowset* rowset = makeRowset(threeColumns());
+    EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 3));
+    expectReported(accessor, 0, threeColumns().columns[0]);
+    EXPECT_EQ(nullptr, accessor.columnFlags);
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(BindingFailureTest, SlotArrayAllocation) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    TableRowset* rowset = makeRowset(threeColumns());
+    EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 5));
+    EXPECT_EQ(DBTYPE_IUNKNOWN, accessor.columnInfo[2].wType);
+    EXPECT_EQ(nullptr, accessor.columnFlags);
+    EXPECT_EQ(nullptr, accessor.accessorSlots);
+    EXPECT_EQ(0u, accessor.accessorSlotCount);
+    EXPECT_EQ(nullptr, accessor.rowBuffer);
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(BindingFailureTest, RowBufferAllocationLeavesOneEmptySlot) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    TableRowset* rowset = makeRowset(threeColumns());
+    EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 6));
+    EXPECT_EQ(nullptr, accessor.columnFlags);
+    EXPECT_EQ(nullptr, accessor.rowBuffer);
+    ASSERT_EQ(1u, accessor.accessorSlotCount);
+    EXPECT_EQ(0u, accessor.accessorSlots[0].handle);
+    EXPECT_TRUE(accessor.accessorSlots[0].autoFetch);
+    // Nothing was fetched into a buffer that does not exist; the release reads nothing.
+    accessor.releaseRowValues(rowsetOf(rowset));
+    EXPECT_EQ(DB_E_BADACCESSORHANDLE, rowset->as<IAccessor>()->ReleaseAccessor(0, nullptr));
+    close(accessor, rowset);
+    EXPECT_EQ(nullptr, accessor.accessorSlots);
+    release(rowset);
+}
+
+TEST_F(BindingFailureTest, CreateAccessorFailureKeepsSlotsAndBuffer) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    TableRowset* rowset = makeRowset(threeColumns());
+    instrumentation_.failCall("IAccessor::CreateAccessor", DB_E_BADBINDINFO);
+    EXPECT_EQ(DB_E_BADBINDINFO, accessor.bindColumns(rowsetOf(rowset)));
+    EXPECT_EQ(nullptr, accessor.columnFlags);
+    EXPECT_NE(nullptr, accessor.rowBuffer);
+    ASSERT_EQ(1u, accessor.accessorSlotCount);
+    EXPECT_EQ(0u, accessor.accessorSlots[0].handle);
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(BindingFailureTest, ByteCountsThatOverflowFailAsAllocations) {
+    DynamicAccessor accessor(BlobHandling::Default, ~DBLENGTH(0));
+    TableRowset* rowset = makeRowset(Table{
+        {column(1, DBTYPE_WSTR, DBLENGTH(1) << 62), column(2, DBTYPE_BYTES, ~DBLENGTH(0) - 3)}});
+    EXPECT_EQ(E_OUTOFMEMORY, accessor.bindColumns(rowsetOf(rowset)));
+    EXPECT_EQ(nullptr, accessor.rowBuffer);
+    EXPECT_EQ((DBLENGTH(1) << 63) + 2, accessor.columnInfo[0].ulColumnSize);
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST(ModuleAllocatorTest, CountsInjectsFailuresAndRefusesOverflow) {
+    const long live = ModuleAllocator::liveBlocks();
+    void* block = ModuleAllocator::allocate(16);
+    ASSERT_NE(nullptr, block);
+    EXPECT_EQ(live + 1, ModuleAllocator::liveBlocks());
+    ModuleAllocator::failAllocation(2);
+    void* second = ModuleAllocator::allocate(16);
+    EXPECT_NE(nullptr, second);
+    EXPECT_EQ(nullptr, ModuleAllocator::allocate(16));
+    void* fourth = ModuleAllocator::allocate(16);
+    EXPECT_NE(nullptr, fourth) << "only one allocation fails";
+    ModuleAllocator::failAllocation(0);
+    EXPECT_EQ(nullptr, ModuleAllocator::allocateArray(~size_t(0) / 8 + 1, 16));
+    EXPECT_EQ(nullptr, ModuleAllocator::allocate(~size_t(0)));
+    void* empty = ModuleAllocator::allocate(0);
+    EXPECT_NE(nullptr, empty);
+    for (void* b : {block, second, fourth, empty}) {
+        ModuleAllocator::release(b);
+    }
+    ModuleAllocator::release(nullptr);
+    EXPECT_EQ(live, ModuleAllocator::liveBlocks());
+    EXPECT_EQ(~size_t(0), addSaturating(~size_t(0) - 1, 2));
+    EXPECT_EQ(16u, roundUpSaturating(9, 8));
+    EXPECT_EQ(~size_t(0), roundUpSaturating(~size_t(0) - 2, 8));
+}
+
+}  // namespace
+}  // namespace tarvel

@@ -1,0 +1,541 @@
+#include <cstring>
+
+#include "rowset_fixture.h"
+
+namespace tarvel {
+namespace {
+
+using namespace tarvel::testing;
+
+constexpr DWORD kAllParts = DBPART_VALUE | DBPART_LENGTH | DBPART_STATUS;
+
+class DynamicAccessorTest : public RowsetFixture {
+protected:
+    // Binds the table's columns under the handling and checks the pass succeeded.
+    TableRowset* bind(DynamicAccessor& accessor, Table table) {
+        TableRowset* rowset = makeRowset(std::move(table));
+        EXPECT_EQ(S_OK, accessor.bindColumns(rowsetOf(rowset)));
+        return rowset;
+    }
+    size_t propertyQueries() const {
+        return instrumentation_.journalMatching("IRowsetInfo::GetProperties").size();
+    }
+};
+
+TEST_F(DynamicAccessorTest, WideStringOf260CharactersFillsA540ByteRow) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    TableRowset* rowset = bind(accessor, Table{{column(1, DBTYPE_WSTR, 260)}});
+
+    ASSERT_EQ(1u, accessor.columnCount);
+    EXPECT_EQ(522u, accessor.columnInfo[0].ulColumnSize);
+    EXPECT_EQ(DBTYPE_WSTR, accessor.columnInfo[0].wType);
+    EXPECT_EQ(0u, accessor.valueOffset(0));
+    EXPECT_EQ(528u, accessor.lengthOffset(0));
+    EXPECT_EQ(536u, accessor.statusOffset(0));
+    EXPECT_EQ(540u, rowset->lastRowSize());
+    EXPECT_FALSE(accessor.overrideColumnInfo);
+
+    ASSERT_EQ(1u, rowset->lastBindings().size());
+    const DBBINDING& binding = rowset->lastBindings()[0];
+    EXPECT_EQ(1u, binding.iOrdinal);
+    EXPECT_EQ(0u, binding.obValue);
+    EXPECT_EQ(528u, binding.obLength);
+    EXPECT_EQ(536u, binding.obStatus);
+    EXPECT_EQ(kAllParts, binding.dwPart);
+    EXPECT_EQ(522u, binding.cbMaxLen);
+    EXPECT_EQ(DBTYPE_WSTR, binding.wType);
+    EXPECT_EQ(DWORD(DBMEMOWNER_CLIENTOWNED), binding.dwMemOwner);
+    EXPECT_EQ(DWORD(DBPARAMIO_NOTPARAM), binding.eParamIO);
+    EXPECT_EQ(nullptr, binding.pTypeInfo);
+    EXPECT_EQ(nullptr, binding.pBindExt);
+    EXPECT_EQ(0u, binding.dwFlags);
+    EXPECT_EQ(DWORD(DBACCESSOR_ROWDATA), rowset->lastAccessorFlags());
+
+    ASSERT_EQ(1u, accessor.accessorSlotCount);
+    EXPECT_NE(0u, accessor.accessorSlots[0].handle);
+    EXPECT_TRUE(accessor.accessorSlots[0].autoFetch);
+    ASSERT_NE(nullptr, accessor.columnFlags);
+    EXPECT_EQ(0, accessor.columnFlags[0]);
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, EightByteIntegerFollowsUnalignedAndTheRowIs580Bytes) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    TableRowset* rowset = bind(accessor, Table{{column(1, DBTYPE_WSTR, 260),
+                                                column(2, DBTYPE_I8, 8), column(3, DBTYPE_I4, 4)}});
+    EXPECT_EQ(540u, accessor.valueOffset(1));
+    EXPECT_EQ(552u, accessor.lengthOffset(1));
+    EXPECT_EQ(560u, accessor.statusOffset(1));
+    EXPECT_EQ(564u, accessor.valueOffset(2));
+    EXPECT_EQ(568u, accessor.lengthOffset(2));
+    EXPECT_EQ(576u, accessor.statusOffset(2));
+    EXPECT_EQ(580u, rowset->lastRowSize());
+    const std::vector<DBBINDING>& bindings = rowset->lastBindings();
+    ASSERT_EQ(3u, bindings.size());
+    EXPECT_EQ(540u, bindings[1].obValue);
+    EXPECT_EQ(8u, bindings[1].cbMaxLen);
+    EXPECT_EQ(564u, bindings[2].obValue);
+    EXPECT_EQ(576u, bindings[2].obStatus);
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, NarrowStringGetsOneByteForItsTerminator) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    TableRowset* rowset = bind(accessor, Table{{column(1, DBTYPE_STR, 10)}});
+    EXPECT_EQ(11u, accessor.columnInfo[0].ulColumnSize);
+    EXPECT_EQ(11u, rowset->lastBindings()[0].cbMaxLen);
+    EXPECT_EQ(16u, accessor.lengthOffset(0));
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, ThresholdIsComparedBeforeTheSizeIsAdjusted) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    TableRowset* rowset = bind(
+        accessor, Table{{column(1, DBTYPE_WSTR, 8000), column(2, DBTYPE_BYTES, 8000),
+                         column(3, DBTYPE_BYTES, 8001), column(4, DBTYPE_WSTR, ~DBLENGTH(0))}});
+    EXPECT_EQ(DBTYPE_WSTR, accessor.columnInfo[0].wType);
+    EXPECT_EQ(16002u, accessor.columnInfo[0].ulColumnSize);
+    EXPECT_EQ(DBTYPE_BYTES, accessor.columnInfo[1].wType);
+    EXPECT_EQ(8000u, accessor.columnInfo[1].ulColumnSize);
+    for (DBORDINAL i : {2u, 3u}) {
+        EXPECT_EQ(DBTYPE_IUNKNOWN, accessor.columnInfo[i].wType) << i;
+        EXPECT_EQ(8u, accessor.columnInfo[i].ulColumnSize) << i;
+        EXPECT_EQ(0u, accessor.valueOffset(i) % 8) << i;
+    }
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, LongColumnUnderDefaultIsBoundAsSequentialStream) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Table table{{column(1, DBTYPE_I2, 2), column(2, DBTYPE_WSTR, 100000)}};
+    table.properties = {{DBPROP_ISequentialStream, true}, {DBPROP_IStream, true}};
+    TableRowset* rowset = bind(accessor, table);
+    const DBBINDING& binding = rowset->lastBindings()[1];
+    EXPECT_EQ(DBTYPE_IUNKNOWN, binding.wType);
+    EXPECT_EQ(8u, binding.cbMaxLen);
+    EXPECT_EQ(24u, binding.obValue);  // the I2's status ends at 20; aligned to 8
+    EXPECT_EQ(kAllParts, binding.dwPart);
+    ASSERT_NE(nullptr, binding.pObject);  // as CreateAccessor saw it
+    EXPECT_EQ(DWORD(STGM_READ), rowset->lastObjects()[1].dwFlags);
+    EXPECT_TRUE(IsEqualGUID(IID_ISequentialStream, rowset->lastObjects()[1].iid));
+    EXPECT_EQ(1u, propertyQueries());
+    EXPECT_EQ(Journal{"IRowsetInfo::GetProperties(137,139)"},
+              instrumentation_.journalMatching("GetProperties"));
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, StreamInterfaceFollowsTheRowsetProperties) {
+    struct Case {
+        std::map<DBPROPID, bool> properties;
+        bool failQuery;
+        const IID* expected;
+    };
+    const Case cases[] = {
+        {{{DBPROP_ISequentialStream, true}, {DBPROP_IStream, false}},
+         false,
+         &IID_ISequentialStream},
+        {{{DBPROP_ISequentialStream, false}, {DBPROP_IStream, true}}, false, &IID_IStream},
+        {{{DBPROP_ISequentialStream, false}, {DBPROP_IStream, false}},
+         false,
+         &IID_ISequentialStream},
+        {{{DBPROP_IStream, true}}, false, &IID_IStream},  // partly supported: still read
+        {{{DBPROP_ISequentialStream, false}, {DBPROP_IStream, true}}, true, &IID_ISequentialStream},
+    };
+    for (const Case& c : cases) {
+        Table table{{column(1, DBTYPE_BYTES, 9000), column(2, DBTYPE_STR, 9000)}};
+        table.properties = c.properties;
+        if (c.failQuery) {
+            instrumentation_.failCall("IRowsetInfo::GetProperties", E_FAIL);
+        }
+        DynamicAccessor accessor(BlobHandling::Default, 8000);
+        TableRowset* rowset = bind(accessor, table);
+        EXPECT_TRUE(IsEqualGUID(*c.expected, rowset->lastObjects()[0].iid));
+        EXPECT_TRUE(IsEqualGUID(*c.expected, rowset->lastObjects()[1].iid));
+        EXPECT_EQ(1u, propertyQueries()) << "two long columns, one query";
+        instrumentation_.clearJournal();
+        close(accessor, rowset);
+        release(rowset);
+    }
+}
+
+TEST_F(DynamicAccessorTest, RowsetWithoutRowsetInfoFallsBackToSequentialStream) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    TableRowset* rowset = makeRowset(Table{{column(1, DBTYPE_BYTES, 9000)}});
+    rowset->withhold(IID_IRowsetInfo);
+    ASSERT_EQ(S_OK, accessor.bindColumns(rowsetOf(rowset)));
+    EXPECT_TRUE(IsEqualGUID(IID_ISequentialStream, rowset->lastObjects()[0].iid));
+    EXPECT_EQ(0u, propertyQueries());
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, UnknownColumnIsAnObjectUnderEveryHandlingWithoutPropertyQuery) {
+    for (BlobHandling handling :
+         {BlobHandling::Default, BlobHandling::NoStreams, BlobHandling::Skip, BlobHandling(7)}) {
+        DynamicAccessor accessor(handling, 8000);
+        TableRowset* rowset =
+            bind(accessor,
+                 Table{{column(1, DBTYPE_IUNKNOWN, 0), column(2, DBTYPE_IUNKNOWN, ~DBLENGTH(0))}});
+        for (size_t i = 0; i < 2; ++i) {
+            const DBBINDING& binding = rowset->lastBindings()[i];
+            EXPECT_EQ(DBTYPE_IUNKNOWN, binding.wType);
+            EXPECT_EQ(8u, binding.cbMaxLen);
+            EXPECT_EQ(kAllParts, binding.dwPart);
+            EXPECT_EQ(DWORD(DBMEMOWNER_CLIENTOWNED), binding.dwMemOwner);
+            EXPECT_TRUE(IsEqualGUID(IID_IUnknown, rowset->lastObjects()[i].iid));
+            EXPECT_EQ(0, accessor.columnFlags[i]);
+        }
+        EXPECT_EQ(24u, accessor.valueOffset(1));  // after the first status, 16..20
+        EXPECT_EQ(0u, propertyQueries());
+        close(accessor, rowset);
+        release(rowset);
+    }
+}
+
+TEST_F(DynamicAccessorTest, NoStreamsBindsALongStringByReferenceOwnedByTheModule) {
+    DynamicAccessor accessor(BlobHandling::NoStreams, 8000);
+    TableRowset* rowset =
+        bind(accessor, Table{{column(1, DBTYPE_I1, 1), column(2, DBTYPE_WSTR, 10000)}});
+    const DBBINDING& binding = rowset->lastBindings()[1];
+    EXPECT_EQ(DBTYPE(DBTYPE_BYREF | DBTYPE_WSTR), binding.wType);
+    EXPECT_EQ(8u, binding.cbMaxLen);
+    EXPECT_EQ(24u, binding.obValue);
+    EXPECT_EQ(DWORD(DBMEMOWNER_CLIENTOWNED), binding.dwMemOwner);
+    EXPECT_EQ(nullptr, binding.pObject);
+    EXPECT_EQ(DBTYPE(DBTYPE_BYREF | DBTYPE_WSTR), accessor.columnInfo[1].wType);
+    EXPECT_EQ(8u, accessor.columnInfo[1].ulColumnSize);
+    EXPECT_EQ(ClientOwnedReference, accessor.columnFlags[1]);
+    EXPECT_EQ(0u, propertyQueries());
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, SkipBindsOnlyLengthAndStatusAtTheRunningOffset) {
+    DynamicAccessor accessor(BlobHandling::Skip, 8000);
+    TableRowset* rowset = bind(
+        accessor,
+        Table{{column(1, DBTYPE_I2, 2), column(2, DBTYPE_WSTR, 10000), column(3, DBTYPE_I4, 4)}});
+    const DBBINDING& skipped = rowset->lastBindings()[1];
+    EXPECT_EQ(DWORD(DBPART_LENGTH | DBPART_STATUS), skipped.dwPart);
+    EXPECT_EQ(0u, skipped.obValue);
+    EXPECT_EQ(24u, skipped.obLength);  // the I2's status ends at 20
+    EXPECT_EQ(32u, skipped.obStatus);
+    EXPECT_EQ(0u, skipped.cbMaxLen);
+    EXPECT_EQ(DWORD(DBMEMOWNER_CLIENTOWNED), skipped.dwMemOwner);
+    EXPECT_EQ(DBTYPE_WSTR, accessor.columnInfo[1].wType);
+    EXPECT_EQ(0u, accessor.columnInfo[1].ulColumnSize);
+    EXPECT_EQ(nullptr, accessor.columnInfo[1].pTypeInfo);
+    EXPECT_EQ(36u, rowset->lastBindings()[2].obValue);
+    EXPECT_EQ(52u, rowset->lastRowSize());
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, SkippedColumnReportsItsOwnStatusAndNoValue) {
+    DynamicAccessor accessor(BlobHandling::Skip, 8000);
+    Table table{{column(1, DBTYPE_I4, 4), column(2, DBTYPE_WSTR, 10000)}};
+    table.rows = {{Cell::ofInteger(5), Cell::null()},
+                  {Cell::ofInteger(6), Cell::ofText(TARVEL_UTF16("x"))}};
+    TableRowset* rowset = bind(accessor, table);
+    HROW row = fetch(rowset, accessor);
+    DBSTATUS status = 99;
+    EXPECT_TRUE(accessor.getStatus(2, &status));
+    EXPECT_EQ(DWORD(DBSTATUS_S_ISNULL), status);
+    EXPECT_TRUE(accessor.getStatus(1, &status));
+    EXPECT_EQ(DWORD(DBSTATUS_S_OK), status);
+    EXPECT_EQ(nullptr, accessor.getValue(2));
+    accessor.releaseRowValues(rowsetOf(rowset));
+    releaseRow(rowset, row);
+    row = fetch(rowset, accessor);
+    EXPECT_TRUE(accessor.getStatus(2, &status));
+    EXPECT_EQ(DWORD(DBSTATUS_S_OK), status);
+    releaseRow(rowset, row);
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, FindsOrdinalsByPositionFromTheFirstOrdinal) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    TableRowset* rowset =
+        bind(accessor,
+             Table{{column(1, DBTYPE_I4, 4), column(2, DBTYPE_I4, 4), column(3, DBTYPE_I4, 4)}});
+    DBORDINAL index = 77;
+    for (DBORDINAL ordinal : {1u, 2u, 3u}) {
+        EXPECT_TRUE(accessor.findColumn(ordinal, &index));
+        EXPECT_EQ(ordinal - 1, index);
+    }
+    index = 77;
+    EXPECT_FALSE(accessor.findColumn(0, &index));
+    EXPECT_FALSE(accessor.findColumn(4, &index));
+    EXPECT_EQ(77u, index);
+    close(accessor, rowset);
+    release(rowset);
+
+    DynamicAccessor bookmarked(BlobHandling::Default, 8000);
+    rowset =
+        bind(bookmarked,
+             Table{{column(0, DBTYPE_I4, 4), column(1, DBTYPE_I4, 4), column(2, DBTYPE_I4, 4)}});
+    for (DBORDINAL ordinal : {0u, 1u, 2u}) {
+        EXPECT_TRUE(bookmarked.findColumn(ordinal, &index));
+        EXPECT_EQ(ordinal, index);
+    }
+    EXPECT_FALSE(bookmarked.findColumn(3, &index));
+    close(bookmarked, rowset);
+    release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, SuppliedColumnInfoIsUsedInPlaceAndSearchedByOrdinal) {
+    auto* info = static_cast<DBCOLUMNINFO*>(CoTaskMemAlloc(3 * sizeof(DBCOLUMNINFO)));
+    std::memset(info, 0, 3 * sizeof(DBCOLUMNINFO));
+    const DBORDINAL ordinals[3] = {5, 2, 9};
+    for (int i = 0; i < 3; ++i) {
+        info[i].iOrdinal = ordinals[i];
+        info[i].wType = DBTYPE_I4;
+        info[i].ulColumnSize = 4;
+    }
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    accessor.columnInfo = info;
+    accessor.columnCount = 3;
+    TableRowset* rowset =
+        bind(accessor,
+             Table{{column(5, DBTYPE_I4, 4), column(2, DBTYPE_I4, 4), column(9, DBTYPE_I4, 4)}});
+    EXPECT_TRUE(accessor.overrideColumnInfo);
+    EXPECT_EQ(info, accessor.columnInfo);
+    EXPECT_TRUE(instrumentation_.journalMatching("GetColumnInfo").empty());
+    EXPECT_EQ(20u, accessor.valueOffset(1));  // rewritten in place
+    DBORDINAL index = 0;
+    EXPECT_TRUE(accessor.findColumn(2, &index));
+    EXPECT_EQ(1u, index);
+    EXPECT_TRUE(accessor.findColumn(9, &index));
+    EXPECT_EQ(2u, index);
+    EXPECT_FALSE(accessor.findColumn(3, &index));
+    EXPECT_EQ(5u, rowset->lastBindings()[0].iOrdinal);
+    EXPECT_EQ(2u, rowset->lastBindings()[1].iOrdinal);
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, BeforeTheFirstFetchEveryStatusIsOkAndEveryValueZero) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    TableRowset* rowset = bind(
+        accessor,
+        Table{{column(1, DBTYPE_WSTR, 20), column(2, DBTYPE_BSTR, 8), column(3, DBTYPE_I8, 8)}});
+    for (DBORDINAL ordinal = 1; ordinal <= 3; ++ordinal) {
+        DBSTATUS status = 99;
+        EXPECT_TRUE(accessor.getStatus(ordinal, &status));
+        EXPECT_EQ(DWORD(DBSTATUS_S_OK), status);
+        const auto* value = static_cast<const BYTE*>(accessor.getValue(ordinal));
+        ASSERT_NE(nullptr, value);
+        for (size_t i = 0; i < accessor.columnInfo[ordinal - 1].ulColumnSize; ++i) {
+            EXPECT_EQ(0, value[i]);
+        }
+    }
+    DBTYPE type = 0;
+    EXPECT_TRUE(accessor.getType(2, &type));
+    EXPECT_EQ(DBTYPE_BSTR, type);
+    DBSTATUS status = 99;
+    type = 77;
+    EXPECT_FALSE(accessor.getStatus(4, &status));
+    EXPECT_FALSE(accessor.getType(4, &type));
+    EXPECT_EQ(99u, status);
+    EXPECT_EQ(77, type);
+    EXPECT_EQ(nullptr, accessor.getValue(4));
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, ReadsShowWhatTheFetchWrote) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Table table{{column(1, DBTYPE_WSTR, 4), column(2, DBTYPE_I4, 4)}};
+    table.rows = {{Cell::ofText(TARVEL_UTF16("abcdef")), Cell::ofInteger(-3)}};
+    TableRowset* rowset = bind(accessor, table);
+    const HROW row = fetch(rowset, accessor);
+    DBSTATUS status = 0;
+    EXPECT_TRUE(accessor.getStatus(1, &status));
+    EXPECT_EQ(DWORD(DBSTATUS_S_TRUNCATED), status);
+    EXPECT_EQ(WString(TARVEL_UTF16("abcd")),
+              WString(static_cast<const WCHAR*>(accessor.getValue(1))));
+    DBLENGTH length = 0;
+    std::memcpy(&length, accessor.rowBuffer + accessor.lengthOffset(0), sizeof length);
+    EXPECT_EQ(12u, length);
+    LONG number = 0;
+    std::memcpy(&number, accessor.getValue(2), sizeof number);
+    EXPECT_EQ(-3, number);
+    releaseRow(rowset, row);
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, NoColumnsStillMakesASlotAndAnAccessorWithoutBindings) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    TableRowset* rowset = bind(accessor, Table{});
+    EXPECT_EQ(0u, accessor.columnCount);
+    EXPECT_NE(nullptr, accessor.rowBuffer);
+    EXPECT_NE(nullptr, accessor.columnFlags);
+    ASSERT_EQ(1u, accessor.accessorSlotCount);
+    EXPECT_NE(0u, accessor.accessorSlots[0].handle);
+    EXPECT_EQ(Journal{"IAccessor::CreateAccessor(2,0,0)"},
+              instrumentation_.journalMatching("CreateAccessor"));
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, NoColumnsAndNoNullAccessorFailsWithTheProvidersAnswer) {
+    Table table;
+    table.nullAccessorSupported = false;
+    TableRowset* rowset = makeRowset(table);
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    EXPECT_EQ(DB_E_NULLACCESSORNOTSUPPORTED, accessor.bindColumns(rowsetOf(rowset)));
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, ColumnAlignmentByType) {
+    EXPECT_EQ(1u, DynamicAccessor::columnAlignment(DBTYPE_I8));
+    EXPECT_EQ(1u, DynamicAccessor::columnAlignment(DBTYPE_UI8));
+    EXPECT_EQ(1u, DynamicAccessor::columnAlignment(DBTYPE_NUMERIC));
+    EXPECT_EQ(2u, DynamicAccessor::columnAlignment(DBTYPE_WSTR));
+    EXPECT_EQ(2u, DynamicAccessor::columnAlignment(DBTYPE_DBTIME));
+    EXPECT_EQ(4u, DynamicAccessor::columnAlignment(DBTYPE_GUID));
+    EXPECT_EQ(4u, DynamicAccessor::columnAlignment(DBTYPE_DBTIMESTAMP));
+    EXPECT_EQ(8u, DynamicAccessor::columnAlignment(DBTYPE_EMPTY));
+    EXPECT_EQ(8u, DynamicAccessor::columnAlignment(DBTYPE_VARIANT));
+    EXPECT_EQ(8u, DynamicAccessor::columnAlignment(DBTYPE_HCHAPTER));
+    EXPECT_EQ(8u, DynamicAccessor::columnAlignment(999));
+    EXPECT_EQ(8u, DynamicAccessor::columnAlignment(DBTYPE_BYREF | DBTYPE_I1));
+    EXPECT_EQ(8u, DynamicAccessor::columnAlignment(DBTYPE_ARRAY | DBTYPE_UI1));
+    EXPECT_EQ(8u, DynamicAccessor::columnAlignment(DBTYPE_VECTOR | DBTYPE_I2));
+}
+
+TEST_F(DynamicAccessorTest, FixedLengthTypeIsNeverBoundSmallerThanItsValue) {
+    // A provider writes a whole I4 whatever size it reported; the field must hold it.
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Table table{{column(1, DBTYPE_I4, 0), column(2, DBTYPE_VARIANT, 1)}};
+    table.rows = {{Cell::ofInteger(7), Cell::ofInteger(8)}};
+    TableRowset* rowset = bind(accessor, table);
+    EXPECT_EQ(4u, accessor.columnInfo[0].ulColumnSize);
+    EXPECT_EQ(24u, accessor.columnInfo[1].ulColumnSize);
+    const HROW row = fetch(rowset, accessor);
+    releaseRow(rowset, row);
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST(DynamicAccessorStatics, FillBindingRefusesAMissingRecord) {
+    try {
+        DynamicAccessor::fillBinding(nullptr, 1, DBTYPE_I4, 4, 0, 0, 0, 8, 16, nullptr);
+        FAIL() << "no exception";
+    } catch (const HResultException& failure) {
+        EXPECT_EQ(E_FAIL, failure.hr);
+    }
+}
+
+TEST(DynamicAccessorStatics, FillBindingLeavesUnboundPartsAtZero) {
+    DBBINDING binding;
+    std::memset(&binding, 0xCC, sizeof binding);
+    DBOBJECT object{STGM_READ, IID_IUnknown};
+    DynamicAccessor::fillBinding(&binding, 3, DBTYPE(DBTYPE_BYREF | DBTYPE_STR), 8, 4, 2, 0, 0, 8,
+                                 &object);
+    EXPECT_EQ(3u, binding.iOrdinal);
+    EXPECT_EQ(DWORD(DBPART_VALUE | DBPART_STATUS), binding.dwPart);
+    EXPECT_EQ(0u, binding.obLength);
+    EXPECT_EQ(8u, binding.obStatus);
+    EXPECT_EQ(DWORD(DBMEMOWNER_PROVIDEROWNED), binding.dwMemOwner);
+    EXPECT_EQ(4, binding.bPrecision);
+    EXPECT_EQ(2, binding.bScale);
+    EXPECT_EQ(&object, binding.pObject);
+    EXPECT_EQ(nullptr, binding.pBindExt);
+    EXPECT_EQ(nullptr, binding.pTypeInfo);
+    EXPECT_EQ(0u, binding.dwFlags);
+    EXPECT_EQ(DWORD(DBPARAMIO_NOTPARAM), binding.eParamIO);
+}
+
+TEST_F(DynamicAccessorTest, CreateRowAccessorFreesObjectDescriptionsWhateverTheAnswer) {
+    TableRowset* rowset = makeRowset(Table{{column(1, DBTYPE_IUNKNOWN, 8)}});
+    IAccessor* itf = rowset->as<IAccessor>();
+    for (HRESULT answer : {S_OK, E_FAIL}) {
+        auto* object = static_cast<DBOBJECT*>(ModuleAllocator::allocate(sizeof(DBOBJECT)));
+        *object = DBOBJECT{STGM_READ, IID_IUnknown};
+        DBBINDING binding;
+        DynamicAccessor::fillBinding(&binding, 1, DBTYPE_IUNKNOWN, 8, 0, 0, 0, 8, 16, object);
+        if (FAILED(answer)) {
+            instrumentation_.failCall("IAccessor::CreateAccessor", answer);
+        }
+        HACCESSOR handle = 0;
+        EXPECT_EQ(answer, DynamicAccessor::createRowAccessor(&binding, 1, &handle, 20, itf));
+        EXPECT_EQ(nullptr, binding.pObject);
+        if (handle != 0) {
+            itf->ReleaseAccessor(handle, nullptr);
+        }
+    }
+    HACCESSOR handle = 0;
+    DBBINDING binding{};
+    EXPECT_EQ(E_FAIL, DynamicAccessor::createRowAccessor(nullptr, 1, &handle, 20, itf));
+    EXPECT_EQ(E_FAIL, DynamicAccessor::createRowAccessor(&binding, 1, nullptr, 20, itf));
+    EXPECT_EQ(E_FAIL, DynamicAccessor::createRowAccessor(&binding, 1, &handle, 20, nullptr));
+    release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, ParameterBindingAsksForAParameterAccessor) {
+    TableRowset* rowset = makeRowset(Table{{column(1, DBTYPE_I4, 4)}});
+    DBBINDING binding;
+    DynamicAccessor::fillBinding(&binding, 1, DBTYPE_I4, 4, 0, 0, 0, 8, 16, nullptr);
+    binding.eParamIO = DBPARAMIO_INPUT;
+    HACCESSOR handle = 0;
+    EXPECT_EQ(DB_E_BADACCESSORFLAGS, DynamicAccessor::createRowAccessor(&binding, 1, &handle, 20,
+                                                                        rowset->as<IAccessor>()));
+    EXPECT_EQ(Journal{"IAccessor::CreateAccessor(4,1,20)"},
+              instrumentation_.journalMatching("CreateAccessor"));
+    release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, RowsetPropertiesAreReadAsSignedBooleans) {
+    Table table;
+    table.properties = {{DBPROP_ISequentialStream, true}, {DBPROP_IStream, false}};
+    TableRowset* rowset = makeRowset(table);
+    const DBPROPID ids[2] = {DBPROP_ISequentialStream, DBPROP_IStream};
+    LONG values[2] = {5, 5};
+    EXPECT_EQ(S_OK, DynamicAccessor::getRowsetProperties(rowsetOf(rowset), ids, values));
+    EXPECT_EQ(-1, values[0]);
+    EXPECT_EQ(0, values[1]);
+
+    const DBPROPID reversed[2] = {DBPROP_IStream, DBPROP_ISequentialStream};
+    EXPECT_EQ(S_OK, DynamicAccessor::getRowsetProperties(rowsetOf(rowset), reversed, values));
+    EXPECT_EQ(0, values[0]);
+    EXPECT_EQ(-1, values[1]);
+
+    const DBPROPID unknown[2] = {DBPROP_ISequentialStream, 0x777};
+    EXPECT_EQ(DB_S_ERRORSOCCURRED,
+              DynamicAccessor::getRowsetProperties(rowsetOf(rowset), unknown, values));
+    EXPECT_EQ(-1, values[0]);
+
+    values[0] = values[1] = 5;
+    instrumentation_.failCall("IRowsetInfo::GetProperties", E_UNEXPECTED);
+    EXPECT_EQ(E_UNEXPECTED, DynamicAccessor::getRowsetProperties(rowsetOf(rowset), ids, values));
+    EXPECT_EQ(0, values[0]);
+    EXPECT_EQ(0, values[1]);
+
+    EXPECT_EQ(E_FAIL, DynamicAccessor::getRowsetProperties(nullptr, ids, values));
+    EXPECT_EQ(E_FAIL, DynamicAccessor::getRowsetProperties(rowsetOf(rowset), ids, nullptr));
+    release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, PropertyArraysOfAFailedQueryAreFreedToo) {
+    Table table;  // supports nothing: DB_E_ERRORSOCCURRED with arrays to free
+    TableRowset* rowset = makeRowset(table);
+    const DBPROPID ids[2] = {DBPROP_ISequentialStream, DBPROP_IStream};
+    LONG values[2] = {5, 5};
+    EXPECT_EQ(DB_E_ERRORSOCCURRED,
+              DynamicAccessor::getRowsetProperties(rowsetOf(rowset), ids, values));
+    EXPECT_EQ(0, values[0]);
+    EXPECT_EQ(2u, ledger_.handedOver());
+    release(rowset);
+}
+
+}  // namespace
+}  // namespace tarvel
