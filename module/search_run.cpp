@@ -1,9 +1,127 @@
 #include "search_run.h"
 
+#include <cstring>
+
+#include "command.h"
+#include "common/com_ptr.h"
+#include "data_source.h"
+#include "query_translator.h"
+#include "session.h"
+
 namespace tarvel {
 
-HRESULT SearchRun::run(SearchRequest*, HostAppInfo*) {
-    return S_OK;
+namespace {
+
+constexpr WCHAR kInitString[] =
+    TARVEL_UTF16("provider=Search.CollatorDSO.1;EXTENDED PROPERTIES=\"Application=Windows\"");
+constexpr WCHAR kErrorReading[] = TARVEL_UTF16("(Error reading result)");
+constexpr DBLENGTH kBlobThreshold = 8000;
+
+// A BSTR's text up to its first NUL; a null BSTR is the empty string.
+void appendBstr(BSTR text, LineBuffer& line) {
+    if (text != nullptr) {
+        line.append(text, SysStringLen(text));
+    }
+}
+
+}  // namespace
+
+HRESULT SearchRun::run(SearchRequest* request, HostAppInfo* info) {
+    // Declared in the reverse of the teardown order, so that every exit releases the command
+    // (T2, T3), the session (T4), the SQL text (T5) and the data source (T6) in turn.
+    DataSource dataSource;
+    TaskMemPtr<WCHAR> sql;
+    HRESULT hr = QueryTranslator::translate(request->query, sql.put(), request->maxResults);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    hr = dataSource.open(kInitString);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    const HRESULT opened = hr;
+    Session session;
+    if (FAILED(session.open(dataSource))) {
+        return opened;
+    }
+    Command command(BlobHandling::Default, kBlobThreshold);
+    hr = command.create(session, sql.get());
+    if (SUCCEEDED(hr)) {
+        hr = command.execute();
+    }
+    if (FAILED(hr)) {
+        command.close();
+        return opened;
+    }
+    HRESULT result = hr;
+    if (command.rowset.rowsetInterface) {
+        result = walkRows(command.rowset, command.accessor, info);
+    }
+    command.closeResults();
+    command.close();
+    return result == DB_S_ENDOFROWSET ? S_FALSE : result;
+}
+
+HRESULT SearchRun::walkRows(Rowset& rowset, const DynamicAccessor& accessor, HostAppInfo* info) {
+    LineBuffer line;
+    HRESULT hr = rowset.moveToFirstRow();
+    while (hr == S_OK) {
+        buildLine(accessor, line);
+        info->callback(info, HostOutputLine, const_cast<WCHAR*>(line.text()));
+        hr = rowset.moveToNextRow();
+    }
+    return hr;
+}
+
+void SearchRun::buildLine(const DynamicAccessor& accessor, LineBuffer& line) {
+    line.clear();
+    for (DBORDINAL ordinal = 1; ordinal <= accessor.columnCount; ++ordinal) {
+        appendColumn(accessor, ordinal, line);
+    }
+}
+
+void SearchRun::appendColumn(const DynamicAccessor& accessor, DBORDINAL ordinal, LineBuffer& line) {
+    DBORDINAL index = 0;
+    DBSTATUS status = 0;
+    DBTYPE type = 0;
+    // An ordinal the accessor cannot translate is reported as unreadable; nothing is read.
+    if (!accessor.findColumn(ordinal, &index) || !accessor.getStatus(ordinal, &status) ||
+        (status != DBSTATUS_S_OK && status != DBSTATUS_S_TRUNCATED) ||
+        !accessor.getType(ordinal, &type)) {
+        line.append(kErrorReading);
+        return;
+    }
+    const void* value = accessor.getValue(ordinal);
+    if (type == DBTYPE_WSTR) {
+        if (value == nullptr) {
+            line.append(kErrorReading);
+            return;
+        }
+        // The provider terminates the text within the field; never read beyond it.
+        line.append(static_cast<const WCHAR*>(value),
+                    accessor.columnInfo[index].ulColumnSize / sizeof(WCHAR));
+    } else if (type == DBTYPE_BSTR) {
+        if (value == nullptr) {
+            line.append(kErrorReading);
+            return;
+        }
+        BSTR text;
+        std::memcpy(&text, value, sizeof text);
+        appendBstr(text, line);
+    } else if (type == DBTYPE_VARIANT) {
+        if (value == nullptr) {
+            line.append(kErrorReading);
+            return;
+        }
+        const auto* variant = static_cast<const VARIANT*>(value);
+        if (V_VT(variant) == VT_BSTR) {
+            appendBstr(V_BSTR(variant), line);
+        } else {
+            line.appendUnhandledType(DBTYPE_VARIANT);
+        }
+    } else {
+        line.appendUnhandledType(type);
+    }
 }
 
 }  // namespace tarvel

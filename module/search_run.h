@@ -1,13 +1,24 @@
-// One search request, from the user's query to the last result line.
+// One search request, from the user's query to the last result line, and the teardown of
+// everything it created.
 #pragma once
 
+#include "dynamic_accessor.h"
 #include "host_records.h"
+#include "line_buffer.h"
+#include "rowset.h"
 
 namespace tarvel {
 
 class SearchRun {
 public:
     static HRESULT run(SearchRequest* request, HostAppInfo* info);
+
+    // The line of the row in the accessor's row buffer.
+    static void buildLine(const DynamicAccessor& accessor, LineBuffer& line);
+
+private:
+    static HRESULT walkRows(Rowset& rowset, const DynamicAccessor& accessor, HostAppInfo* info);
+    static void appendColumn(const DynamicAccessor& accessor, DBORDINAL ordinal, LineBuffer& line);
 };
 
 }  // namespace tarvel

@@ -1,5 +1,6 @@
 #include "memory_ledger.h"
 
+#include "instrumentation.h"
 #include "platform_support.h"
 
 namespace tarvel::service {
@@ -115,8 +116,13 @@ void MemoryLedger::allocated(void* block) {
 
 void MemoryLedger::freeing(void* block) {
     auto it = handovers_.find(block);
-    if (it != handovers_.end() && ++it->second.frees == 2) {
-        freedTwice_.push_back(it->second.what);
+    if (it != handovers_.end()) {
+        if (++it->second.frees == 2) {
+            freedTwice_.push_back(it->second.what);
+        }
+        if (journal_ != nullptr) {
+            journal_->note("free " + it->second.what);
+        }
     }
     if (lastAllocation_ == block) {
         lastAllocation_ = nullptr;

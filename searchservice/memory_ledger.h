@@ -12,6 +12,8 @@
 
 namespace tarvel::service {
 
+class Instrumentation;
+
 class MemoryLedger {
 public:
     // Starts watching; one ledger at a time.
@@ -31,6 +33,9 @@ public:
     size_t handedOver() const { return handedOver_; }
     bool watching() const { return watching_; }
 
+    // Notes "free <what>" in the journal whenever a hand-over is freed.
+    void journalFreesTo(Instrumentation* journal) { journal_ = journal; }
+
     void allocated(void* block);
     void freeing(void* block);
 
@@ -40,6 +45,7 @@ private:
         int frees = 0;
     };
 
+    Instrumentation* journal_ = nullptr;
     bool watching_ = false;
     void* lastAllocation_ = nullptr;
     std::map<void*, Handover> handovers_;

@@ -31,6 +31,8 @@ public:
     DBACCESSORFLAGS lastAccessorFlags() const { return lastFlags_; }
     DBLENGTH lastRowSize() const { return lastRowSize_; }
     const Table& table() const { return *table_; }
+    // The object that made the rowset (its command) lives as long as the rowset.
+    void keepAlive(ObjectCore* parent) { parent_.assign(parent); }
 
     // IRowset
     HRESULT STDMETHODCALLTYPE AddRefRows(DBCOUNTITEM cRows, const HROW rghRows[],
@@ -78,6 +80,9 @@ public:
     HRESULT STDMETHODCALLTYPE SetData(HROW, HACCESSOR, void*) override;
     HRESULT STDMETHODCALLTYPE InsertRow(HCHAPTER, HACCESSOR, void*, HROW*) override;
 
+protected:
+    void finalRelease() override { parent_.reset(); }
+
 private:
     struct Accessor {
         std::vector<DBBINDING> bindings;
@@ -103,6 +108,7 @@ private:
     void recordBlock(const char* what);
 
     std::shared_ptr<const Table> table_;
+    CoreRef<ObjectCore> parent_;
     size_t cursor_ = 0;
     HROW nextRow_ = 1;
     HACCESSOR nextAccessor_ = 1;

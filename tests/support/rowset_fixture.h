@@ -12,6 +12,7 @@
 #include "dynamic_accessor.h"
 #include "memory_ledger.h"
 #include "module_allocator.h"
+#include "table_helpers.h"
 #include "table_rowset.h"
 
 namespace tarvel::testing {
@@ -24,14 +25,6 @@ using service::TableColumn;
 using service::TableRowset;
 using service::WString;
 using Journal = std::vector<std::string>;
-
-inline TableColumn column(DBORDINAL ordinal, DBTYPE type, DBLENGTH size) {
-    TableColumn column;
-    column.ordinal = ordinal;
-    column.type = type;
-    column.size = size;
-    return column;
-}
 
 class RowsetFixture : public ::testing::Test {
 protected:

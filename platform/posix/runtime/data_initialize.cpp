@@ -3,6 +3,7 @@
 // does on Windows. Only "Extended Properties" (DBPROP_INIT_PROVIDERSTRING) is understood.
 #include <atomic>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "../msdasc.h"
@@ -159,9 +160,16 @@ public:
         if (parsed.hasExtended) {
             hr = setProviderString(dataSource, parsed.extended);
         }
-        if (SUCCEEDED(hr)) {
-            hr = dataSource->QueryInterface(riid, reinterpret_cast<void**>(ppDataSource));
+        if (FAILED(hr)) {
+            dataSource->Release();
+            return hr;
         }
+        // The data source made for IDBInitialize is handed over as it is.
+        if (IsEqualGUID(riid, IID_IDBInitialize)) {
+            *ppDataSource = dataSource;
+            return hr;
+        }
+        hr = dataSource->QueryInterface(riid, reinterpret_cast<void**>(ppDataSource));
         dataSource->Release();
         return hr;
     }

@@ -1,0 +1,39 @@
+// One result line: 4096 UTF-16 units, terminator included, reused for every row. Pieces are
+// appended whole while they fit; a line that would be longer is cut at 4095 units, never
+// between the two halves of a surrogate pair, and nothing is appended after a cut.
+#pragma once
+
+#include <cstddef>
+
+#include "platform.h"
+
+namespace tarvel {
+
+class LineBuffer {
+public:
+    static constexpr size_t kCapacity = 4096;
+
+    void clear() {
+        length_ = 0;
+        full_ = false;
+    }
+    // Appends the text up to its terminator, or up to maxUnits units, whichever comes first.
+    void append(const WCHAR* text, size_t maxUnits);
+    void append(const WCHAR* text) { append(text, kCapacity); }
+    // "(Unhandled database type %d)" with the type as an unsigned number.
+    void appendUnhandledType(DBTYPE type);
+
+    // The line with its terminator.
+    const WCHAR* text() {
+        units_[length_] = 0;
+        return units_;
+    }
+    size_t length() const { return length_; }
+
+private:
+    WCHAR units_[kCapacity];
+    size_t length_ = 0;
+    bool full_ = false;
+};
+
+}  // namespace tarvel

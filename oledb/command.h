@@ -1,0 +1,31 @@
+// A command on a session with SQL as its text; executing it attaches the rowset and binds its
+// columns. The command owns the rowset and the accessor it embeds.
+#pragma once
+
+#include "common/com_ptr.h"
+#include "dynamic_accessor.h"
+#include "rowset.h"
+#include "session.h"
+
+namespace tarvel {
+
+class Command {
+public:
+    Command(BlobHandling blobHandling, DBLENGTH blobThreshold);
+    Command(const Command&) = delete;
+    Command& operator=(const Command&) = delete;
+    ~Command();
+
+    HRESULT create(Session& session, LPCWSTR text);
+    HRESULT execute();
+    void close();
+    // The rowset with its accessor: row values, accessor handles, column data, row, rowset.
+    void closeResults();
+
+    DynamicAccessor accessor;
+    Rowset rowset;
+    ComPtr<ICommand> command;
+    HACCESSOR parameterAccessor = 0;
+};
+
+}  // namespace tarvel

@@ -1,0 +1,306 @@
+// Opening the provider and executing a command: which calls, in which order, what each failure
+// returns and what stays held until the teardown releases it.
+#include "command.h"
+#include "data_source.h"
+#include "search_world.h"
+#include "session.h"
+
+namespace tarvel {
+namespace {
+
+using namespace tarvel::testing;
+
+const char kInit[] = "provider=Search.CollatorDSO.1;EXTENDED PROPERTIES=\"Application=Windows\"";
+const WCHAR kInitString[] =
+    TARVEL_UTF16("provider=Search.CollatorDSO.1;EXTENDED PROPERTIES=\"Application=Windows\"");
+const WCHAR kText[] = TARVEL_UTF16("SELECT 1");
+
+class CommandTest : public ::testing::Test {
+protected:
+    void SetUp() override { world_.setTable(pathTable({TARVEL_UTF16("C:\\a")})); }
+    void TearDown() override { EXPECT_EQ(Journal{}, world_.leftovers()); }
+
+    Instrumentation& journal() { return world_.instrumentation; }
+    // Opens data source and session; the journal starts after them.
+    void openSession(DataSource& dataSource, Session& session) {
+        ASSERT_EQ(S_OK, dataSource.open(kInitString));
+        ASSERT_EQ(S_OK, session.open(dataSource));
+        journal().clearJournal();
+    }
+
+    SearchWorld world_;
+};
+
+TEST_F(CommandTest, OpensTheDataSourceThroughTheInitializationService) {
+    DataSource dataSource;
+    EXPECT_EQ(S_OK, dataSource.open(kInitString));
+    EXPECT_NE(nullptr, dataSource.initializer.get());
+    EXPECT_EQ((Journal{"IClassFactory::CreateInstance(IDataInitialize)",
+                       std::string("IDataInitialize::GetDataSource(1,") + kInit + ",IDBInitialize)",
+                       "IDBInitialize::Initialize()", "IDataInitialize::Release"}),
+              journal().journal());
+}
+
+TEST_F(CommandTest, FailureToCreateTheServiceLeavesNothing) {
+    journal().failCall("IClassFactory::CreateInstance", E_ACCESSDENIED);
+    DataSource dataSource;
+    EXPECT_EQ(E_ACCESSDENIED, dataSource.open(kInitString));
+    EXPECT_EQ(nullptr, dataSource.initializer.get());
+}
+
+TEST_F(CommandTest, FailedGetDataSourceReleasesTheServiceAndHoldsNothing) {
+    journal().failCall("IDataInitialize::GetDataSource", static_cast<HRESULT>(0x80070422));
+    DataSource dataSource;
+    EXPECT_EQ(static_cast<HRESULT>(0x80070422), dataSource.open(kInitString));
+    EXPECT_EQ(nullptr, dataSource.initializer.get());
+    EXPECT_EQ("IDataInitialize::Release", journal().journal().back());
+}
+
+TEST_F(CommandTest, FailedInitializeKeepsTheDataSourceUntilItsDestruction) {
+    journal().failCall("IDBInitialize::Initialize", DB_SEC_E_AUTH_FAILED);
+    {
+        DataSource dataSource;
+        EXPECT_EQ(DB_SEC_E_AUTH_FAILED, dataSource.open(kInitString));
+        EXPECT_NE(nullptr, dataSource.initializer.get());
+        EXPECT_TRUE(journal().journalMatching("IDBInitialize::Release").empty());
+    }
+    EXPECT_EQ(1u, journal().journalMatching("IDBInitialize::Release").size());
+    EXPECT_EQ("IDBInitialize::Release", journal().journal().back());
+}
+
+TEST_F(CommandTest, OpensASessionThroughIDBCreateSession) {
+    DataSource dataSource;
+    ASSERT_EQ(S_OK, dataSource.open(kInitString));
+    journal().clearJournal();
+    Session session;
+    EXPECT_EQ(S_OK, session.open(dataSource));
+    EXPECT_EQ(
+        (Journal{"IDBInitialize::QueryInterface(IDBCreateSession)",
+                 "IDBCreateSession::CreateSession(IOpenRowset)", "IDBCreateSession::Release"}),
+        journal().journal());
+    session.close();
+    session.close();
+    EXPECT_EQ("IOpenRowset::Release", journal().journal().back());
+    EXPECT_EQ(1u, journal().journalMatching("IOpenRowset::Release").size());
+}
+
+TEST_F(CommandTest, DataSourceWithoutSessionsOrFailingCreateSessionLeavesNoSession) {
+    for (bool withhold : {true, false}) {
+        world_.providerConfig.withheld.clear();
+        if (withhold) {
+            world_.providerConfig.withheld.push_back(&IID_IDBCreateSession);
+        } else {
+            journal().failCall("IDBCreateSession::CreateSession", E_OUTOFMEMORY);
+        }
+        DataSource dataSource;
+        ASSERT_EQ(S_OK, dataSource.open(kInitString));
+        Session session;
+        EXPECT_EQ(withhold ? E_NOINTERFACE : E_OUTOFMEMORY, session.open(dataSource));
+        EXPECT_EQ(nullptr, session.session.get());
+    }
+}
+
+TEST_F(CommandTest, CreatesACommandAndGivesItTheText) {
+    DataSource dataSource;
+    Session session;
+    openSession(dataSource, session);
+    Command command(BlobHandling::Default, 8000);
+    EXPECT_EQ(S_OK, command.create(session, kText));
+    EXPECT_EQ(
+        (Journal{"IOpenRowset::QueryInterface(IDBCreateCommand)",
+                 "IDBCreateCommand::CreateCommand(ICommand)", "IDBCreateCommand::Release",
+                 "ICommand::QueryInterface(ICommandText)",
+                 "ICommandText::SetCommandText(DBGUID_DEFAULT,SELECT 1)", "ICommandText::Release"}),
+        journal().journal());
+}
+
+TEST_F(CommandTest, CreatingTwiceReleasesTheFirstCommandFirst) {
+    DataSource dataSource;
+    Session session;
+    openSession(dataSource, session);
+    Command command(BlobHandling::Default, 8000);
+    ASSERT_EQ(S_OK, command.create(session, kText));
+    journal().clearJournal();
+    ASSERT_EQ(S_OK, command.create(session, kText));
+    const Journal entries = journal().journal();
+    ASSERT_GE(entries.size(), 3u);
+    EXPECT_EQ("ICommand::Release", entries[0]);
+    EXPECT_EQ("IOpenRowset::QueryInterface(IDBCreateCommand)", entries[1]);
+}
+
+TEST_F(CommandTest, CommandCreationFailuresLeaveNoCommand) {
+    for (const char* failing :
+         {"IOpenRowset::QueryInterface(IDBCreateCommand)", "IDBCreateCommand::CreateCommand"}) {
+        DataSource dataSource;
+        Session session;
+        openSession(dataSource, session);
+        journal().failCall(failing, E_FAIL);
+        Command command(BlobHandling::Default, 8000);
+        EXPECT_EQ(E_FAIL, command.create(session, kText)) << failing;
+        EXPECT_EQ(nullptr, command.command.get());
+        EXPECT_TRUE(journal().journalMatching("ICommand::").empty()) << failing;
+    }
+}
+
+TEST_F(CommandTest, RejectedTextKeepsTheCommandUntilClose) {
+    DataSource dataSource;
+    Session session;
+    openSession(dataSource, session);
+    journal().failCall("ICommandText::SetCommandText", DB_E_ERRORSINCOMMAND);
+    Command command(BlobHandling::Default, 8000);
+    EXPECT_EQ(DB_E_ERRORSINCOMMAND, command.create(session, kText));
+    EXPECT_NE(nullptr, command.command.get());
+    EXPECT_EQ("ICommandText::Release", journal().journal().back());
+    command.close();
+    EXPECT_EQ("ICommand::Release", journal().journal().back());
+    EXPECT_EQ(nullptr, command.command.get());
+}
+
+TEST_F(CommandTest, CommandWithoutTextInterfaceFailsTheCreation) {
+    world_.providerConfig.withheld.push_back(&IID_ICommandText);
+    DataSource dataSource;
+    Session session;
+    openSession(dataSource, session);
+    Command command(BlobHandling::Default, 8000);
+    EXPECT_EQ(E_NOINTERFACE, command.create(session, kText));
+    EXPECT_NE(nullptr, command.command.get());
+}
+
+TEST_F(CommandTest, ExecutionAttachesTheRowsetAndBindsItsColumns) {
+    DataSource dataSource;
+    Session session;
+    openSession(dataSource, session);
+    Command command(BlobHandling::Default, 8000);
+    ASSERT_EQ(S_OK, command.create(session, kText));
+    journal().clearJournal();
+    EXPECT_EQ(S_OK, command.execute());
+    EXPECT_NE(nullptr, command.rowset.rowsetInterface.get());
+    EXPECT_NE(nullptr, command.rowset.changeInterface.get());
+    EXPECT_EQ(1u, command.accessor.columnCount);
+    EXPECT_EQ(
+        (Journal{"ICommand::Execute(IRowset)", "IRowset::QueryInterface(IRowsetChange)",
+                 "IRowset::QueryInterface(IAccessor)", "IRowset::QueryInterface(IColumnsInfo)",
+                 "IColumnsInfo::GetColumnInfo()", "IColumnsInfo::Release",
+                 "IAccessor::CreateAccessor(2,1,540)", "IAccessor::Release"}),
+        journal().journal());
+}
+
+TEST_F(CommandTest, FailedExecutionHoldsNoRowset) {
+    DataSource dataSource;
+    Session session;
+    openSession(dataSource, session);
+    Command command(BlobHandling::Default, 8000);
+    ASSERT_EQ(S_OK, command.create(session, kText));
+    journal().failCall("ICommand::Execute", static_cast<HRESULT>(0x80041605));
+    EXPECT_EQ(static_cast<HRESULT>(0x80041605), command.execute());
+    EXPECT_EQ(nullptr, command.rowset.rowsetInterface.get());
+    EXPECT_NE(nullptr, command.command.get());
+}
+
+TEST_F(CommandTest, ExecutionWithoutRowsetSkipsChangeAndBinding) {
+    world_.providerConfig.backend = [](const WString&, std::shared_ptr<const Table>& table) {
+        table.reset();
+        return DB_S_NORESULT;
+    };
+    DataSource dataSource;
+    Session session;
+    openSession(dataSource, session);
+    Command command(BlobHandling::Default, 8000);
+    ASSERT_EQ(S_OK, command.create(session, kText));
+    journal().clearJournal();
+    EXPECT_EQ(DB_S_NORESULT, command.execute());
+    EXPECT_EQ(Journal{"ICommand::Execute(IRowset)"}, journal().journal());
+    command.closeResults();
+    EXPECT_EQ(Journal{"ICommand::Execute(IRowset)"}, journal().journal());
+}
+
+TEST_F(CommandTest, RowsetWithoutChangeInterfaceIsNoFailure) {
+    world_.providerConfig.withheld.push_back(&IID_IRowsetChange);
+    DataSource dataSource;
+    Session session;
+    openSession(dataSource, session);
+    Command command(BlobHandling::Default, 8000);
+    ASSERT_EQ(S_OK, command.create(session, kText));
+    EXPECT_EQ(S_OK, command.execute());
+    EXPECT_EQ(nullptr, command.rowset.changeInterface.get());
+}
+
+TEST_F(CommandTest, PositiveBindingResultBecomesSuccess) {
+    DataSource dataSource;
+    Session session;
+    openSession(dataSource, session);
+    Command command(BlobHandling::Default, 8000);
+    ASSERT_EQ(S_OK, command.create(session, kText));
+    journal().failCall("IAccessor::CreateAccessor", DB_S_ERRORSOCCURRED);
+    EXPECT_EQ(S_OK, command.execute());
+}
+
+TEST_F(CommandTest, CloseWithoutParameterAccessorAsksNothingAndRepeatsHarmlessly) {
+    DataSource dataSource;
+    Session session;
+    openSession(dataSource, session);
+    Command command(BlobHandling::Default, 8000);
+    ASSERT_EQ(S_OK, command.create(session, kText));
+    journal().clearJournal();
+    command.close();
+    command.close();
+    EXPECT_EQ(Journal{"ICommand::Release"}, journal().journal());
+}
+
+TEST_F(CommandTest, ParameterAccessorNeedsTheCommandsAccessorInterface) {
+    DataSource dataSource;
+    Session session;
+    openSession(dataSource, session);
+    Command command(BlobHandling::Default, 8000);
+    ASSERT_EQ(S_OK, command.create(session, kText));
+    command.parameterAccessor = 5;
+    journal().clearJournal();
+    command.close();
+    EXPECT_EQ((Journal{"ICommand::QueryInterface(IAccessor)", "ICommand::Release"}),
+              journal().journal());
+    EXPECT_EQ(5u, command.parameterAccessor) << "kept when the command offers no IAccessor";
+    command.parameterAccessor = 0;
+}
+
+TEST_F(CommandTest, DestroyingAfterCloseReleasesNothingMore) {
+    DataSource dataSource;
+    Session session;
+    openSession(dataSource, session);
+    {
+        Command command(BlobHandling::Default, 8000);
+        ASSERT_EQ(S_OK, command.create(session, kText));
+        ASSERT_EQ(S_OK, command.execute());
+        ASSERT_EQ(S_OK, command.rowset.moveToFirstRow());
+        journal().clearJournal();
+        command.closeResults();
+        command.close();
+        EXPECT_EQ((Journal{"IRowset::QueryInterface(IAccessor)", "IAccessor::ReleaseAccessor(1)",
+                           "IAccessor::Release", "free column info", "free column names",
+                           "IRowset::ReleaseRows(1,[1])", "IRowset::Release",
+                           "IRowsetChange::Release", "ICommand::Release"}),
+                  journal().journal());
+        journal().clearJournal();
+    }
+    EXPECT_EQ(Journal{}, journal().journal());
+}
+
+TEST_F(CommandTest, FailedBindingIsTornDownCommandFirstThenResults) {
+    DataSource dataSource;
+    Session session;
+    openSession(dataSource, session);
+    {
+        Command command(BlobHandling::Default, 8000);
+        ASSERT_EQ(S_OK, command.create(session, kText));
+        journal().failCall("IAccessor::CreateAccessor", DB_E_BADBINDINFO);
+        EXPECT_EQ(DB_E_BADBINDINFO, command.execute());
+        journal().clearJournal();
+        command.close();
+    }
+    EXPECT_EQ((Journal{"ICommand::Release", "IRowset::QueryInterface(IAccessor)",
+                       "IAccessor::ReleaseAccessor(0)", "IAccessor::Release", "free column info",
+                       "free column names", "IRowset::Release", "IRowsetChange::Release"}),
+              journal().journal());
+}
+
+}  // namespace
+}  // namespace tarvel

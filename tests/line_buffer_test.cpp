@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "line_buffer.h"
+
+namespace tarvel {
+namespace {
+
+using Text = std::basic_string<WCHAR>;
+
+Text repeated(WCHAR unit, size_t count) {
+    return Text(count, unit);
+}
+
+Text lineOf(LineBuffer& line) {
+    return Text(line.text());
+}
+
+TEST(LineBufferTest, PiecesOfAnyLengthArriveWholeWhileTheyFit) {
+    for (size_t length : {0u, 1u, 1023u, 1024u, 1500u, 4095u}) {
+        LineBuffer line;
+        const Text piece = repeated(u'a', length);
+        line.append(piece.c_str());
+        EXPECT_EQ(piece, lineOf(line)) << length;
+        EXPECT_EQ(length, line.length());
+    }
+}
+
+TEST(LineBufferTest, ALongerLineIsCutAt4095Units) {
+    for (size_t length : {4096u, 40000u}) {
+        LineBuffer line;
+        line.append(repeated(u'b', length).c_str());
+        EXPECT_EQ(repeated(u'b', 4095), lineOf(line)) << length;
+    }
+}
+
+TEST(LineBufferTest, PiecesAreJoinedAndTheCutFallsInTheLastThatDoesNotFit) {
+    LineBuffer line;
+    line.append(repeated(u'x', 2000).c_str());
+    line.append(repeated(u'y', 2000).c_str());
+    line.append(repeated(u'z', 2000).c_str());
+    line.append(TARVEL_UTF16("after the cut"));
+    EXPECT_EQ(repeated(u'x', 2000) + repeated(u'y', 2000) + repeated(u'z', 95), lineOf(line));
+}
+
+TEST(LineBufferTest, TheCutNeverSplitsASurrogatePair) {
+    const Text pair{WCHAR(0xD83D), WCHAR(0xDE00)};
+    LineBuffer split;
+    split.append((repeated(u'a', 4094) + pair).c_str());
+    EXPECT_EQ(repeated(u'a', 4094), lineOf(split)) << "the high half alone is dropped";
+    split.append(TARVEL_UTF16("b"));
+    EXPECT_EQ(4094u, split.length()) << "nothing follows a cut";
+
+    LineBuffer fits;
+    fits.append((repeated(u'a', 4093) + pair).c_str());
+    EXPECT_EQ(repeated(u'a', 4093) + pair, lineOf(fits));
+}
+
+TEST(LineBufferTest, AppendStopsAtTheTerminatorOrTheLimit) {
+    LineBuffer line;
+    const WCHAR unterminated[4] = {u'a', u'b', u'c', u'd'};
+    line.append(unterminated, 3);
+    line.append(TARVEL_UTF16("e\0f"), 3);
+    EXPECT_EQ(Text(TARVEL_UTF16("abce")), lineOf(line));
+    line.clear();
+    EXPECT_EQ(Text(), lineOf(line));
+}
+
+TEST(LineBufferTest, UnhandledTypeMessageShowsTheTypeAsUnsigned) {
+    LineBuffer line;
+    line.appendUnhandledType(129);
+    line.appendUnhandledType(DBTYPE(0x8000 | 12));
+    EXPECT_EQ(Text(TARVEL_UTF16("(Unhandled database type 129)(Unhandled database type 32780)")),
+              lineOf(line));
+}
+
+}  // namespace
+}  // namespace tarvel

@@ -1,0 +1,243 @@
+// Walking a rowset forward: the order of release, fetch and restart within every move.
+#include <cstring>
+
+#include "rowset.h"
+#include "rowset_fixture.h"
+
+namespace tarvel {
+namespace {
+
+using namespace tarvel::testing;
+
+class RowsetTest : public RowsetFixture {
+protected:
+    // A bound accessor and a Rowset holding the table's rowset.
+    TableRowset* open(Table table, DynamicAccessor& accessor, Rowset& rowset) {
+        TableRowset* rows = makeRowset(std::move(table));
+        EXPECT_EQ(S_OK, accessor.bindColumns(rowsetOf(rows)));
+        rowsetOf(rows)->QueryInterface(IID_IRowset, rowset.rowsetInterface.putVoid());
+        rowsetOf(rows)->QueryInterface(IID_IRowsetChange, rowset.changeInterface.putVoid());
+        release(rows);  // the Rowset holds it from here
+        instrumentation_.clearJournal();
+        return rows;
+    }
+    static Table threeRows() {
+        Table table{{column(1, DBTYPE_WSTR, 20)}};
+        for (const WCHAR* text :
+             {TARVEL_UTF16("one"), TARVEL_UTF16("two"), TARVEL_UTF16("three")}) {
+            table.rows.push_back({Cell::ofText(text)});
+        }
+        return table;
+    }
+    static WString current(const DynamicAccessor& accessor) {
+        return static_cast<const WCHAR*>(accessor.getValue(1));
+    }
+    // Closes the rowset's results as the command does.
+    void closeAll(DynamicAccessor& accessor, Rowset& rowset) {
+        accessor.releaseRowValues(rowset.rowsetInterface.get());
+        accessor.releaseAccessorHandles(rowset.rowsetInterface.get());
+        accessor.clearColumns();
+        rowset.close();
+    }
+};
+
+TEST_F(RowsetTest, EmptyRowsetEndsAtTheFirstMove) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Rowset rowset(&accessor);
+    open(Table{{column(1, DBTYPE_WSTR, 20)}}, accessor, rowset);
+    EXPECT_EQ(DB_S_ENDOFROWSET, rowset.moveToFirstRow());
+    EXPECT_EQ(0u, rowset.currentRow);
+    EXPECT_EQ((Journal{"IRowset::RestartPosition(0)", "IRowset::GetNextRows(0,0,1)"}),
+              instrumentation_.journal());
+    closeAll(accessor, rowset);
+}
+
+TEST_F(RowsetTest, ReleasesEachRowBeforeFetchingTheNext) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Rowset rowset(&accessor);
+    TableRowset* rows = open(threeRows(), accessor, rowset);
+    const HACCESSOR handle = accessor.accessorSlots[0].handle;
+    ASSERT_EQ(S_OK, rowset.moveToFirstRow());
+    EXPECT_EQ(WString(TARVEL_UTF16("one")), current(accessor));
+    ASSERT_EQ(S_OK, rowset.moveToNextRow());
+    EXPECT_EQ(WString(TARVEL_UTF16("two")), current(accessor));
+    ASSERT_EQ(S_OK, rowset.moveToNextRow());
+    EXPECT_EQ(WString(TARVEL_UTF16("three")), current(accessor));
+    EXPECT_EQ(DB_S_ENDOFROWSET, rowset.moveToNextRow());
+    EXPECT_EQ(0u, rowset.currentRow);
+    EXPECT_EQ(0u, rows->outstandingRows());
+    EXPECT_EQ(1u, rows->mostRowsHeld());
+    const std::string data = "," + std::to_string(handle) + ")";
+    EXPECT_EQ((Journal{"IRowset::RestartPosition(0)", "IRowset::GetNextRows(0,0,1)",
+                       "IRowset::GetData(1" + data, "IRowset::ReleaseRows(1,[1])",
+                       "IRowset::GetNextRows(0,0,1)", "IRowset::GetData(2" + data,
+                       "IRowset::ReleaseRows(1,[2])", "IRowset::GetNextRows(0,0,1)",
+                       "IRowset::GetData(3" + data, "IRowset::ReleaseRows(1,[3])",
+                       "IRowset::GetNextRows(0,0,1)"}),
+              instrumentation_.journal());
+    closeAll(accessor, rowset);
+}
+
+TEST_F(RowsetTest, FirstMoveAfterTheEndRestarts) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Rowset rowset(&accessor);
+    open(threeRows(), accessor, rowset);
+    ASSERT_EQ(S_OK, rowset.moveToFirstRow());
+    while (rowset.moveToNextRow() == S_OK) {
+    }
+    ASSERT_EQ(S_OK, rowset.moveToFirstRow());
+    EXPECT_EQ(WString(TARVEL_UTF16("one")), current(accessor));
+    EXPECT_EQ(2u, instrumentation_.journalMatching("RestartPosition").size());
+    closeAll(accessor, rowset);
+}
+
+TEST_F(RowsetTest, WithoutFetchingSlotsAMoveHoldsTheRowUnread) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Rowset rowset(&accessor);
+    TableRowset* rows = open(threeRows(), accessor, rowset);
+    accessor.accessorSlots[0].autoFetch = false;
+    EXPECT_EQ(S_OK, rowset.moveToFirstRow());
+    EXPECT_NE(0u, rowset.currentRow);
+    EXPECT_EQ(1u, rows->outstandingRows());
+    EXPECT_TRUE(instrumentation_.journalMatching("GetData").empty());
+
+    // No slot array at all: the same.
+    const HACCESSOR handle = accessor.accessorSlots[0].handle;
+    AccessorSlot* slots = accessor.accessorSlots;
+    accessor.accessorSlots = nullptr;
+    EXPECT_EQ(S_OK, rowset.moveToNextRow());
+    EXPECT_TRUE(instrumentation_.journalMatching("GetData").empty());
+    accessor.accessorSlots = slots;
+    accessor.accessorSlots[0].handle = handle;
+    closeAll(accessor, rowset);
+}
+
+TEST_F(RowsetTest, TwoSlotsAreFetchedInOrderAndTheFirstFailureStopsTheSecond) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Rowset rowset(&accessor);
+    TableRowset* rows = open(threeRows(), accessor, rowset);
+    rows->as<IAccessor>()->ReleaseAccessor(accessor.accessorSlots[0].handle, nullptr);
+    ModuleAllocator::release(accessor.accessorSlots);
+    accessor.accessorSlots = nullptr;
+    accessor.accessorSlotCount = 0;
+    ASSERT_EQ(S_OK, accessor.allocateAccessorSlots(2));
+    // Two accessors over the same binding, both fetched into the same buffer.
+    IAccessor* itf = rows->as<IAccessor>();
+    DBBINDING binding = rows->lastBindings()[0];
+    for (ULONG i = 0; i < 2; ++i) {
+        ASSERT_EQ(S_OK, itf->CreateAccessor(DBACCESSOR_ROWDATA, 1, &binding, rows->lastRowSize(),
+                                            &accessor.accessorSlots[i].handle, nullptr));
+        accessor.accessorSlots[i].autoFetch = true;
+    }
+    instrumentation_.clearJournal();
+    ASSERT_EQ(S_OK, rowset.moveToFirstRow());
+    EXPECT_EQ(2u, instrumentation_.journalMatching("GetData(1,").size());
+    instrumentation_.failCall("IRowset::GetData", E_FAIL);
+    EXPECT_EQ(E_FAIL, rowset.moveToNextRow());
+    EXPECT_EQ(0u, rowset.currentRow);
+    EXPECT_EQ(0u, rows->outstandingRows());
+    EXPECT_EQ((Journal{"IRowset::GetData(2,2) -> 0x80004005"}),
+              instrumentation_.journalMatching("GetData(2"));
+    closeAll(accessor, rowset);
+}
+
+TEST_F(RowsetTest, WarningFromGetDataKeepsTheRow) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Rowset rowset(&accessor);
+    TableRowset* rows = open(threeRows(), accessor, rowset);
+    instrumentation_.failCall("IRowset::GetData", DB_S_ERRORSOCCURRED);
+    EXPECT_EQ(DB_S_ERRORSOCCURRED, rowset.moveToFirstRow());
+    EXPECT_NE(0u, rowset.currentRow);
+    EXPECT_EQ(1u, rows->outstandingRows());
+    closeAll(accessor, rowset);
+    EXPECT_EQ(0u, rows->outstandingRows());
+}
+
+TEST_F(RowsetTest, FailedRestartReturnsItsCodeHoldingNoRow) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Rowset rowset(&accessor);
+    open(threeRows(), accessor, rowset);
+    ASSERT_EQ(S_OK, rowset.moveToFirstRow());
+    instrumentation_.failCall("IRowset::RestartPosition", DB_E_CANTSCROLLBACKWARDS);
+    EXPECT_EQ(DB_E_CANTSCROLLBACKWARDS, rowset.moveToFirstRow());
+    EXPECT_EQ(0u, rowset.currentRow);
+    closeAll(accessor, rowset);
+}
+
+TEST_F(RowsetTest, PositiveRestartCodeGoesOnToTheFirstRow) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Rowset rowset(&accessor);
+    open(threeRows(), accessor, rowset);
+    instrumentation_.failCall("IRowset::RestartPosition", DB_S_ERRORSOCCURRED);
+    EXPECT_EQ(S_OK, rowset.moveToFirstRow());
+    EXPECT_EQ(WString(TARVEL_UTF16("one")), current(accessor));
+    closeAll(accessor, rowset);
+}
+
+TEST_F(RowsetTest, CodesOtherThanSuccessFromGetNextRowsArePassedOnWithoutAFetch) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Rowset rowset(&accessor);
+    open(threeRows(), accessor, rowset);
+    instrumentation_.failCall("IRowset::GetNextRows", DB_S_ROWLIMITEXCEEDED);
+    EXPECT_EQ(DB_S_ROWLIMITEXCEEDED, rowset.moveToFirstRow());
+    instrumentation_.failCall("IRowset::GetNextRows", E_OUTOFMEMORY);
+    EXPECT_EQ(E_OUTOFMEMORY, rowset.moveToFirstRow());
+    EXPECT_TRUE(instrumentation_.journalMatching("GetData").empty());
+    closeAll(accessor, rowset);
+}
+
+TEST_F(RowsetTest, FailingReleaseRowsStillClearsTheRow) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Rowset rowset(&accessor);
+    open(threeRows(), accessor, rowset);
+    ASSERT_EQ(S_OK, rowset.moveToFirstRow());
+    instrumentation_.failCall("IRowset::ReleaseRows", E_FAIL);
+    EXPECT_EQ(S_OK, rowset.moveToNextRow());
+    EXPECT_EQ(WString(TARVEL_UTF16("two")), current(accessor));
+    closeAll(accessor, rowset);
+}
+
+TEST_F(RowsetTest, CloseReleasesRowValuesRowRowsetAndChangeInOrderOnce) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Rowset rowset(&accessor);
+    Table table{{column(1, DBTYPE_BSTR, 8)}};
+    table.rows = {{Cell::ofText(TARVEL_UTF16("held"))}};
+    open(table, accessor, rowset);
+    ASSERT_EQ(S_OK, rowset.moveToFirstRow());
+    accessor.releaseAccessorHandles(rowset.rowsetInterface.get());
+    instrumentation_.clearJournal();
+    rowset.close();
+    EXPECT_EQ(
+        (Journal{"IRowset::ReleaseRows(1,[1])", "IRowset::Release", "IRowsetChange::Release"}),
+        instrumentation_.journal());
+    EXPECT_EQ(nullptr, rowset.rowsetInterface.get());
+    EXPECT_EQ(nullptr, rowset.changeInterface.get());
+    BSTR left = nullptr;
+    std::memcpy(&left, accessor.getValue(1), sizeof left);
+    EXPECT_EQ(nullptr, left) << "the row's values go before the row";
+    instrumentation_.clearJournal();
+    rowset.close();
+    EXPECT_EQ(Journal{}, instrumentation_.journal());
+    accessor.clearColumns();
+}
+
+TEST_F(RowsetTest, CloseWithoutRowsetTouchesNothing) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Rowset rowset(&accessor);
+    rowset.close();
+    EXPECT_EQ(Journal{}, instrumentation_.journal());
+}
+
+TEST_F(RowsetTest, OwnedAccessorIsClosedWithTheRowset) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Rowset rowset(&accessor);
+    TableRowset* rows = open(threeRows(), accessor, rowset);
+    rowset.ownedAccessor = std::make_unique<DynamicAccessor>(BlobHandling::Default, 8000);
+    ASSERT_EQ(S_OK, rowset.ownedAccessor->bindColumns(rowset.rowsetInterface.get()));
+    EXPECT_EQ(2u, rows->outstandingAccessors());
+    closeAll(accessor, rowset);
+    EXPECT_EQ(nullptr, rowset.ownedAccessor.get());
+}
+
+}  // namespace
+}  // namespace tarvel

@@ -1,0 +1,264 @@
+// Whole searches through ModuleEntry against the scripted service and provider: the lines the
+// host receives and the order in which everything is released.
+#include <algorithm>
+
+#include "search_world.h"
+
+namespace tarvel {
+namespace {
+
+using namespace tarvel::testing;
+using Lines = std::vector<WString>;
+
+const WCHAR kError[] = TARVEL_UTF16("(Error reading result)");
+
+WString repeated(WCHAR unit, size_t count) {
+    return WString(count, unit);
+}
+
+Table oneColumn(DBTYPE type, DBLENGTH size, std::vector<Cell> cells) {
+    Table table{{column(1, type, size)}};
+    for (Cell& cell : cells) {
+        table.rows.push_back({std::move(cell)});
+    }
+    return table;
+}
+
+class SearchRunTest : public ::testing::Test {
+protected:
+    void TearDown() override { EXPECT_EQ(Journal{}, world_.leftovers()); }
+
+    Lines searchLines(Table table) {
+        world_.setTable(std::move(table));
+        EXPECT_EQ(0, world_.search());
+        return world_.host.lines;
+    }
+    // The journal from the first entry equal to first.
+    Journal journalFrom(const std::string& first) const {
+        const Journal& all = world_.instrumentation.journal();
+        auto it = std::find(all.begin(), all.end(), first);
+        return Journal(it, all.end());
+    }
+
+    SearchWorld world_;
+};
+
+TEST_F(SearchRunTest, NoMatchDeliversNothingAndReleasesEverything) {
+    EXPECT_EQ(Lines{}, searchLines(pathTable({})));
+}
+
+TEST_F(SearchRunTest, ThreeMatchesAreThreeLinesInRowsetOrder) {
+    const Lines paths = {TARVEL_UTF16("C:\\Users\\ann\\report.docx"),
+                         TARVEL_UTF16("C:\\Users\\ann\\report 2.docx"),
+                         TARVEL_UTF16("D:\\archive\\Report.txt")};
+    EXPECT_EQ(paths, searchLines(pathTable(paths)));
+    EXPECT_EQ(3u, world_.instrumentation.journalMatching("HostCallback").size());
+}
+
+TEST_F(SearchRunTest, TheQueryAndMaximumReachTheHelper) {
+    world_.setTable(pathTable({}));
+    EXPECT_EQ(0, world_.search(TARVEL_UTF16("kind:doc report"), 25));
+    EXPECT_EQ(
+        1u,
+        world_.instrumentation.journalMatching("GenerateSQLFromUserQuery(kind:doc report)").size());
+    EXPECT_EQ(1u, world_.instrumentation.journalMatching("put_QueryMaxResults(25)").size());
+    EXPECT_EQ(1u, world_.instrumentation
+                      .journalMatching(std::string("SetCommandText(DBGUID_DEFAULT,") + kSql + ")")
+                      .size());
+}
+
+TEST_F(SearchRunTest, NullPathReadsAsAnError) {
+    EXPECT_EQ((Lines{kError, TARVEL_UTF16("C:\\x")}),
+              searchLines(oneColumn(DBTYPE_WSTR, 260,
+                                    {Cell::null(), Cell::ofText(TARVEL_UTF16("C:\\x"))})));
+}
+
+TEST_F(SearchRunTest, VariantPrintsItsStringOrTheUnhandledTypeTwelve) {
+    EXPECT_EQ((Lines{TARVEL_UTF16("C:\\variant"), TARVEL_UTF16("(Unhandled database type 12)"),
+                     TARVEL_UTF16("")}),
+              searchLines(oneColumn(DBTYPE_VARIANT, 24,
+                                    {Cell::ofText(TARVEL_UTF16("C:\\variant")), Cell::ofInteger(42),
+                                     Cell::ofNullText()})));
+}
+
+TEST_F(SearchRunTest, BstrPrintsItsTextAndANullBstrIsEmpty) {
+    EXPECT_EQ((Lines{TARVEL_UTF16("C:\\bstr"), TARVEL_UTF16("")}),
+              searchLines(oneColumn(DBTYPE_BSTR, 8,
+                                    {Cell::ofText(TARVEL_UTF16("C:\\bstr")), Cell::ofNullText()})));
+}
+
+TEST_F(SearchRunTest, NarrowStringIsUnhandledType129) {
+    EXPECT_EQ(Lines{TARVEL_UTF16("(Unhandled database type 129)")},
+              searchLines(oneColumn(DBTYPE_STR, 100, {Cell::ofText(TARVEL_UTF16("C:\\a"))})));
+}
+
+TEST_F(SearchRunTest, LongColumnIsAStreamReleasedAtEveryRow) {
+    const Lines lines =
+        searchLines(oneColumn(DBTYPE_WSTR, 100000,
+                              {Cell::ofText(TARVEL_UTF16("one")), Cell::ofText(TARVEL_UTF16("two")),
+                               Cell::ofText(TARVEL_UTF16("three"))}));
+    EXPECT_EQ(Lines(3, TARVEL_UTF16("(Unhandled database type 13)")), lines);
+    // Between two requests for rows, the previous row's stream is released.
+    int streams = 0;
+    int moves = 0;
+    for (const std::string& entry : world_.instrumentation.journal()) {
+        if (entry.rfind("IRowset::GetNextRows", 0) == 0) {
+            EXPECT_EQ(moves == 0 ? 0 : 1, streams) << "before move " << moves;
+            streams = 0;
+            ++moves;
+        } else if (entry == "ISequentialStream::Release") {
+            ++streams;
+        }
+    }
+    EXPECT_EQ(4, moves);
+}
+
+TEST_F(SearchRunTest, RowsetWithoutColumnsDeliversAnEmptyLinePerRow) {
+    Table table;
+    table.rows = {{}, {}};
+    EXPECT_EQ((Lines{TARVEL_UTF16(""), TARVEL_UTF16("")}), searchLines(table));
+}
+
+TEST_F(SearchRunTest, ExecutionWithoutRowsetDeliversNothing) {
+    world_.providerConfig.backend = [](const WString&, std::shared_ptr<const Table>& table) {
+        table.reset();
+        return S_OK;
+    };
+    EXPECT_EQ(0, world_.search());
+    EXPECT_EQ(Lines{}, world_.host.lines);
+    EXPECT_TRUE(world_.instrumentation.journalMatching("GetNextRows").empty());
+}
+
+TEST_F(SearchRunTest, WarningFromGetDataEndsTheWalk) {
+    Table table{{column(1, DBTYPE_WSTR, 260), column(2, DBTYPE_I4, 4)}};
+    table.rows = {
+        {Cell::ofText(TARVEL_UTF16("C:\\first")), Cell::ofInteger(1)},
+        {Cell::ofText(TARVEL_UTF16("C:\\second")), Cell::ofStatus(DBSTATUS_E_CANTCONVERTVALUE)},
+        {Cell::ofText(TARVEL_UTF16("C:\\third")), Cell::ofInteger(3)}};
+    EXPECT_EQ(Lines{TARVEL_UTF16("C:\\first(Unhandled database type 3)")}, searchLines(table));
+}
+
+TEST_F(SearchRunTest, BookmarkColumnShiftsTheOrdinalsAndTheLastReadsAsAnError) {
+    Table table{{column(0, DBTYPE_I4, 4), column(1, DBTYPE_WSTR, 260)}};
+    table.rows = {{Cell::ofInteger(1), Cell::ofText(TARVEL_UTF16("C:\\a"))}};
+    EXPECT_EQ(Lines{WString(TARVEL_UTF16("C:\\a")) + kError}, searchLines(table));
+}
+
+TEST_F(SearchRunTest, LinesUpTo4095UnitsArriveWholeAndLongerOnesAreCut) {
+    Table table{{column(1, DBTYPE_WSTR, 8000)}};
+    for (size_t length : {1023u, 1024u, 1500u, 4095u, 4096u, 8000u}) {
+        table.rows.push_back({Cell::ofText(repeated(u'p', length))});
+    }
+    const Lines lines = searchLines(table);
+    ASSERT_EQ(6u, lines.size());
+    EXPECT_EQ(repeated(u'p', 1023), lines[0]);
+    EXPECT_EQ(repeated(u'p', 1024), lines[1]);
+    EXPECT_EQ(repeated(u'p', 1500), lines[2]);
+    EXPECT_EQ(repeated(u'p', 4095), lines[3]);
+    EXPECT_EQ(repeated(u'p', 4095), lines[4]);
+    EXPECT_EQ(repeated(u'p', 4095), lines[5]);
+}
+
+TEST_F(SearchRunTest, ALineOf40000UnitsIsCutAt4095) {
+    EXPECT_EQ(Lines{repeated(u'q', 4095)},
+              searchLines(oneColumn(DBTYPE_BSTR, 8, {Cell::ofText(repeated(u'q', 40000))})));
+}
+
+TEST_F(SearchRunTest, SeveralLongColumnsShareOneLine) {
+    Table table{
+        {column(1, DBTYPE_WSTR, 3000), column(2, DBTYPE_WSTR, 3000), column(3, DBTYPE_BSTR, 8)}};
+    table.rows = {{Cell::ofText(repeated(u'a', 3000)), Cell::ofText(repeated(u'b', 3000)),
+                   Cell::ofText(repeated(u'c', 3000))}};
+    EXPECT_EQ(Lines{repeated(u'a', 3000) + repeated(u'b', 1095)}, searchLines(table));
+}
+
+TEST_F(SearchRunTest, NonBmpCharactersAreNeverCutInHalf) {
+    const WString pair{WCHAR(0xD83D), WCHAR(0xDE00)};
+    Table table = oneColumn(DBTYPE_WSTR, 8000,
+                            {Cell::ofText(repeated(u'a', 4094) + pair + TARVEL_UTF16("tail")),
+                             Cell::ofText(repeated(u'a', 4093) + pair + TARVEL_UTF16("tail"))});
+    EXPECT_EQ((Lines{repeated(u'a', 4094), repeated(u'a', 4093) + pair}), searchLines(table));
+}
+
+TEST_F(SearchRunTest, TruncatedValueIsPrintedAsTheProviderCutIt) {
+    EXPECT_EQ(Lines{TARVEL_UTF16("C:\\lo")},
+              searchLines(oneColumn(DBTYPE_WSTR, 5, {Cell::ofText(TARVEL_UTF16("C:\\long"))})));
+}
+
+TEST_F(SearchRunTest, TeardownAfterANormalEndRunsT1ToT6) {
+    searchLines(pathTable({TARVEL_UTF16("C:\\a")}));
+    EXPECT_EQ((Journal{"IRowset::ReleaseRows(1,[1])", "IRowset::GetNextRows(0,0,1)",
+                       // T1: the command's results
+                       "IRowset::QueryInterface(IAccessor)", "IAccessor::ReleaseAccessor(1)",
+                       "IAccessor::Release", "free column info", "free column names",
+                       "IRowset::Release", "IRowsetChange::Release",
+                       // T2: the command
+                       "ICommand::Release",
+                       // T4: the session; T5: the SQL text; T6: the data source
+                       "IOpenRowset::Release", std::string("free text \"") + kSql + "\"",
+                       "IDBInitialize::Release"}),
+              journalFrom("IRowset::ReleaseRows(1,[1])"));
+}
+
+TEST(SearchThroughThePlatformService, TheProviderIsOpenedByItsProgIdWithTheProviderString) {
+    SearchWorld world(true);
+    world.setTable(pathTable({TARVEL_UTF16("C:\\one"), TARVEL_UTF16("C:\\two")}));
+    EXPECT_EQ(0, world.search());
+    EXPECT_EQ((Lines{TARVEL_UTF16("C:\\one"), TARVEL_UTF16("C:\\two")}), world.host.lines);
+    EXPECT_EQ(WString(TARVEL_UTF16("Application=Windows")), world.providerConfig.providerString);
+    EXPECT_EQ(Journal{}, world.leftovers());
+    EXPECT_EQ(1u, world.instrumentation.journalMatching("IDBInitialize::Initialize()").size());
+}
+
+struct SetupFailure {
+    const char* call;
+    Journal after;  // the journal from the failing call on
+};
+
+TEST(SearchRunTeardown, AfterAFailedSetupStepTheTeardownEntersLater) {
+    const std::string freeText = std::string("free text \"") + kSql + "\"";
+    const SetupFailure failures[] = {
+        {"ISearchQueryHelper::GenerateSQLFromUserQuery",
+         {"ISearchQueryHelper::GenerateSQLFromUserQuery(report) -> 0x80004005",
+          "ISearchQueryHelper::Release"}},
+        {"IDataInitialize::GetDataSource",
+         {"IDataInitialize::GetDataSource(1,provider=Search.CollatorDSO.1;EXTENDED "
+          "PROPERTIES=\"Application=Windows\",IDBInitialize) -> 0x80004005",
+          "IDataInitialize::Release", freeText}},
+        {"IDBInitialize::Initialize",
+         {"IDBInitialize::Initialize() -> 0x80004005", "IDataInitialize::Release", freeText,
+          "IDBInitialize::Release"}},
+        {"IDBCreateSession::CreateSession",
+         {"IDBCreateSession::CreateSession(IOpenRowset) -> 0x80004005", "IDBCreateSession::Release",
+          freeText, "IDBInitialize::Release"}},
+        {"IDBCreateCommand::CreateCommand",
+         {"IDBCreateCommand::CreateCommand(ICommand) -> 0x80004005", "IDBCreateCommand::Release",
+          "IOpenRowset::Release", freeText, "IDBInitialize::Release"}},
+        {"ICommand::Execute",
+         {"ICommand::Execute(IRowset) -> 0x80004005", "ICommand::Release", "IOpenRowset::Release",
+          freeText, "IDBInitialize::Release"}},
+        {"IAccessor::CreateAccessor",
+         {"IAccessor::CreateAccessor(2,1,540) -> 0x80004005", "IAccessor::Release",
+          // T2 first, then the command's destruction closes the results
+          "ICommand::Release", "IRowset::QueryInterface(IAccessor)",
+          "IAccessor::ReleaseAccessor(0)", "IAccessor::Release", "free column info",
+          "free column names", "IRowset::Release", "IRowsetChange::Release", "IOpenRowset::Release",
+          freeText, "IDBInitialize::Release"}},
+    };
+    for (const SetupFailure& failure : failures) {
+        SearchWorld world;
+        world.setTable(pathTable({TARVEL_UTF16("C:\\a")}));
+        world.instrumentation.failCall(failure.call, E_FAIL);
+        EXPECT_EQ(0, world.search());
+        EXPECT_TRUE(world.host.lines.empty()) << failure.call;
+        const Journal& all = world.instrumentation.journal();
+        auto it = std::find_if(all.begin(), all.end(), [](const std::string& entry) {
+            return entry.find(" -> ") != std::string::npos;
+        });
+        EXPECT_EQ(failure.after, Journal(it, all.end())) << failure.call;
+        EXPECT_EQ(Journal{}, world.leftovers()) << failure.call;
+    }
+}
+
+}  // namespace
+}  // namespace tarvel

@@ -1,0 +1,153 @@
+#include "search_world.h"
+
+#include "instrumentation.h"
+#include "platform_support.h"
+
+namespace tarvel::testing {
+
+namespace {
+
+CapturingHost* searching = nullptr;
+
+}  // namespace
+
+int32_t CapturingHost::receive(HostAppInfo* info, uint32_t request, void* data) {
+    if (searching == nullptr || info != &searching->info) {
+        ADD_FAILURE() << "the callback did not get the host's record";
+        return 0;
+    }
+    auto* host = searching;
+    if (request != HostOutputLine) {
+        host->problems.push_back("request code " + std::to_string(request));
+        return 0;
+    }
+    const auto* line = static_cast<const WCHAR*>(data);
+    size_t length = 0;
+    while (length < 4096 && line[length] != 0) {
+        ++length;
+    }
+    if (length == 4096) {
+        host->problems.push_back("line without a terminator in 4096 units");
+    }
+    host->lines.emplace_back(line, length);
+    host->callsBeforeLine.push_back(host->journal != nullptr ? host->journal->callCount() : 0);
+    if (host->journal != nullptr) {
+        host->journal->note("HostCallback(" + service::narrow(line, std::min<size_t>(length, 60)) +
+                            ")");
+    }
+    return 0;
+}
+
+namespace {
+
+const WCHAR kProviderProgId[] = TARVEL_UTF16("Search.CollatorDSO.1");
+
+}  // namespace
+
+SearchWorld::SearchWorld(bool platformService) {
+    host.journal = &instrumentation;
+    ledger.journalFreesTo(&instrumentation);
+    entered_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    moduleBlocks_ = ModuleAllocator::liveBlocks();
+    searchConfig.generator = [](const WString&, const service::QueryHelperSettings&, WString& sql) {
+        sql.assign(kSql, kSql + sizeof kSql - 1);
+        return S_OK;
+    };
+    providerConfig.backend = [this](const WString&, std::shared_ptr<const Table>& table) {
+        table = table_;
+        return S_OK;
+    };
+    registration_.add(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER, &instrumentation,
+                      service::SearchManager::make, &searchConfig);
+    if (platformService) {
+        registration_.add(service::CLSID_StandInProvider, CLSCTX_INPROC_SERVER, &instrumentation,
+                          service::ProviderDataSource::make, &providerConfig);
+        progIdRegistered_ =
+            SUCCEEDED(platform::registerProgId(kProviderProgId, service::CLSID_StandInProvider));
+    } else {
+        registration_.add(CLSID_MSDAINITIALIZE, CLSCTX_INPROC_SERVER, &instrumentation,
+                          service::ScriptedDataInitialize::make, &providerConfig);
+    }
+}
+
+SearchWorld::~SearchWorld() {
+    ModuleAllocator::failAllocation(0);
+    registration_.revoke();
+    if (progIdRegistered_) {
+        platform::unregisterProgId(kProviderProgId);
+    }
+    if (entered_) {
+        CoUninitialize();
+    }
+}
+
+void SearchWorld::setTable(Table table) {
+    table_ = std::make_shared<const Table>(std::move(table));
+}
+
+int32_t SearchWorld::search(const WCHAR* query, int32_t maxResults) {
+    SearchRequest request{query, 0, maxResults};
+    searching = &host;
+    const int32_t result = ModuleEntry(&host.info, CommandSearch, &request);
+    searching = nullptr;
+    return result;
+}
+
+std::vector<std::string> SearchWorld::leftovers() const {
+    std::vector<std::string> problems = instrumentation.errors();
+    if (!ledger.watching()) {
+        problems.push_back("the memory ledger is not watching (another one is)");
+    }
+    for (const std::string& live : instrumentation.liveObjects()) {
+        problems.push_back("references left: " + live);
+    }
+    for (const service::ObjectCore* object : instrumentation.objects()) {
+        if (const auto* rowset = dynamic_cast<const TableRowset*>(object)) {
+            if (rowset->outstandingRows() != 0) {
+                problems.push_back("rows held: " + std::to_string(rowset->outstandingRows()));
+            }
+            if (rowset->outstandingAccessors() != 0) {
+                problems.push_back("accessors held: " +
+                                   std::to_string(rowset->outstandingAccessors()));
+            }
+            if (rowset->outstandingChapters() != 0) {
+                problems.push_back("chapters held: " +
+                                   std::to_string(rowset->outstandingChapters()));
+            }
+        }
+    }
+    for (const std::string& block : ledger.unfreed()) {
+        problems.push_back("not freed: " + block);
+    }
+    for (const std::string& block : ledger.freedTwice()) {
+        problems.push_back("freed twice: " + block);
+    }
+    if (ModuleAllocator::liveBlocks() != moduleBlocks_) {
+        problems.push_back("module blocks left: " +
+                           std::to_string(ModuleAllocator::liveBlocks() - moduleBlocks_));
+    }
+    for (const std::string& problem : host.problems) {
+        problems.push_back("host: " + problem);
+    }
+    return problems;
+}
+
+Table pathTable(std::vector<WString> paths, DBLENGTH size) {
+    Table table;
+    TableColumn path;
+    path.name = TARVEL_UTF16("System.ItemPathDisplay");
+    path.ordinal = 1;
+    path.type = DBTYPE_WSTR;
+    path.size = size;
+    table.columns.push_back(path);
+    for (WString& text : paths) {
+        table.rows.push_back({Cell::ofText(std::move(text))});
+    }
+    return table;
+}
+
+std::string narrowText(const WString& text) {
+    return service::narrow(text.c_str());
+}
+
+}  // namespace tarvel::testing

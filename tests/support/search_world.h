@@ -1,0 +1,80 @@
+// Everything a whole search meets, scripted: the search manager with its query helper, a
+// data-initialization service and the provider, whose command yields a table the test sets.
+// The host's callback copies each line and notes it in the journal, so that lines and calls
+// can be checked in one sequence. After a test every object, row, accessor, chapter and block
+// must be gone.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host_records.h"
+#include "memory_ledger.h"
+#include "module_allocator.h"
+#include "provider.h"
+#include "search_manager.h"
+#include "table_helpers.h"
+
+namespace tarvel::testing {
+
+using service::Cell;
+using service::Instrumentation;
+using service::MemoryLedger;
+using service::Table;
+using service::TableColumn;
+using service::TableRowset;
+using service::WString;
+using Journal = std::vector<std::string>;
+
+constexpr char kSql[] = "SELECT System.ItemPathDisplay FROM SystemIndex";
+
+struct CapturingHost {
+    HostAppInfo info{&CapturingHost::receive};
+    std::vector<WString> lines;
+    Instrumentation* journal = nullptr;
+    std::vector<std::string> problems;
+    // The instrumented call count when each line arrived.
+    std::vector<long> callsBeforeLine;
+
+    static int32_t receive(HostAppInfo* info, uint32_t request, void* data);
+};
+
+class SearchWorld {
+public:
+    // With platformService, the platform's own data-initialization service (oledb32 on
+    // Windows) opens the provider, found by its ProgID, instead of the scripted one.
+    explicit SearchWorld(bool platformService = false);
+    ~SearchWorld();
+    SearchWorld(const SearchWorld&) = delete;
+    SearchWorld& operator=(const SearchWorld&) = delete;
+
+    // The table the command yields; null yields no rowset.
+    void setTable(Table table);
+    // Runs a search through ModuleEntry and returns what it returned.
+    int32_t search(const WCHAR* query = TARVEL_UTF16("report"), int32_t maxResults = 10);
+    // Problems left after the search: objects with references, held rows, accessors and
+    // chapters, unfreed or twice-freed blocks, module blocks, errors the fakes recorded.
+    std::vector<std::string> leftovers() const;
+
+    Instrumentation instrumentation;
+    service::SearchServiceConfig searchConfig;
+    service::ProviderConfig providerConfig;
+    CapturingHost host;
+    MemoryLedger ledger;
+
+private:
+    std::shared_ptr<const Table> table_;
+    service::ClassRegistration registration_;
+    long moduleBlocks_ = 0;
+    bool entered_ = false;
+    bool progIdRegistered_ = false;
+};
+
+// The columns of a table: each WSTR of the given reported size.
+Table pathTable(std::vector<WString> paths, DBLENGTH size = 260);
+std::string narrowText(const WString& text);
+
+}  // namespace tarvel::testing
