@@ -18,6 +18,14 @@ if [ ! -f "$WINEPREFIX/.tarvel-ready" ]; then
         fi
     ) 9>"$WINEPREFIX.lock"
 fi
+# The wineserver that wine starts inherits the program's output and keeps it open for seconds
+# after the program ends, so a caller reading a pipe would wait for it. The program writes to
+# files instead, which are copied out when it ends.
+out=$(mktemp)
+err=$(mktemp)
 status=0
-wine "$@" </dev/null || status=$?
+wine "$@" </dev/null >"$out" 2>"$err" || status=$?
+cat "$out"
+cat "$err" >&2
+rm -f "$out" "$err"
 exit $status

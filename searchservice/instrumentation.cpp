@@ -86,33 +86,7 @@ std::vector<std::string> Instrumentation::liveObjects() const {
 }
 
 std::string narrow(const WCHAR* text, size_t length) {
-    std::string out;
-    for (size_t i = 0; i < length; ++i) {
-        uint32_t code = static_cast<uint16_t>(text[i]);
-        if (code >= 0xD800 && code < 0xDC00 && i + 1 < length) {
-            const uint32_t low = static_cast<uint16_t>(text[i + 1]);
-            if (low >= 0xDC00 && low < 0xE000) {
-                code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            }
-        }
-        if (code < 0x80) {
-            out += char(code);
-        } else if (code < 0x800) {
-            out += char(0xC0 | (code >> 6));
-            out += char(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += char(0xE0 | (code >> 12));
-            out += char(0x80 | ((code >> 6) & 0x3F));
-            out += char(0x80 | (code & 0x3F));
-        } else {
-            out += char(0xF0 | (code >> 18));
-            out += char(0x80 | ((code >> 12) & 0x3F));
-            out += char(0x80 | ((code >> 6) & 0x3F));
-            out += char(0x80 | (code & 0x3F));
-        }
-    }
-    return out;
+    return utf8FromUtf16(text, length);
 }
 
 std::string narrow(const WCHAR* text) {

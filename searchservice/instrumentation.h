@@ -9,12 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "common/utf.h"
 #include "platform.h"
 
 namespace tarvel::service {
 
-// UTF-16 text as the platform's WCHAR spells it.
-using WString = std::basic_string<WCHAR>;
+using tarvel::WString;
 
 class ObjectCore;
 

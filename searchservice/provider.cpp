@@ -44,8 +44,9 @@ HRESULT ProviderDataSource::Initialize() {
     if (initialized_) {
         return DB_E_ALREADYINITIALIZED;
     }
-    initialized_ = true;
-    return S_OK;
+    const HRESULT hr = config_->initialize ? config_->initialize() : S_OK;
+    initialized_ = SUCCEEDED(hr);
+    return hr;
 }
 
 HRESULT ProviderDataSource::Uninitialize() {

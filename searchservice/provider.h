@@ -16,6 +16,8 @@ using CommandBackend =
 
 struct ProviderConfig {
     CommandBackend backend;
+    // Runs when a data source is initialized; its failure is Initialize's.
+    std::function<HRESULT()> initialize;
     // Interfaces the provider's objects do not offer, as "IDBCreateSession" and the like.
     std::vector<const IID*> withheld;
     // The rowset of the most recent execution, for tests to inspect.

@@ -1,21 +1,16 @@
-#include "../registration.h"
-
 #include <string>
+
+#include "../platform_support.h"
 
 namespace tarvel::platform {
 
 namespace {
 
-std::wstring clsidKey(LPCWSTR progId) {
-    return std::wstring(progId) + L"\\CLSID";
+std::wstring clsidKey(const std::wstring& progId) {
+    return progId + L"\\CLSID";
 }
 
-}  // namespace
-
-HRESULT registerProgId(LPCWSTR progId, REFCLSID clsid) {
-    if (progId == nullptr) {
-        return E_INVALIDARG;
-    }
+HRESULT writeClsid(const std::wstring& progId, REFCLSID clsid) {
     wchar_t text[40];
     if (StringFromGUID2(clsid, text, 40) == 0) {
         return E_FAIL;
@@ -32,17 +27,34 @@ HRESULT registerProgId(LPCWSTR progId, REFCLSID clsid) {
     return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status);
 }
 
-void unregisterProgId(LPCWSTR progId) {
-    if (progId == nullptr) {
-        return;
+}  // namespace
+
+HRESULT ProgIdRegistration::add(LPCWSTR progId, REFCLSID clsid) {
+    if (progId == nullptr || active_) {
+        return E_INVALIDARG;
     }
-    RegDeleteKeyW(HKEY_CLASSES_ROOT, clsidKey(progId).c_str());
-    RegDeleteKeyW(HKEY_CLASSES_ROOT, progId);
+    hadPrevious_ = SUCCEEDED(CLSIDFromProgID(progId, &previous_));
+    const HRESULT hr = writeClsid(progId, clsid);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    progId_ = progId;
+    active_ = true;
+    return S_OK;
 }
 
-}  // namespace tarvel::platform
-
-namespace tarvel::platform {
+void ProgIdRegistration::remove() {
+    if (!active_) {
+        return;
+    }
+    active_ = false;
+    if (hadPrevious_) {
+        writeClsid(progId_, previous_);
+        return;
+    }
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, clsidKey(progId_).c_str());
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, progId_.c_str());
+}
 
 void disableBstrCache() {
     using SetOaNoCacheFn = void(WINAPI*)();

@@ -62,8 +62,7 @@ SearchWorld::SearchWorld(bool platformService) {
     if (platformService) {
         registration_.add(service::CLSID_StandInProvider, CLSCTX_INPROC_SERVER, &instrumentation,
                           service::ProviderDataSource::make, &providerConfig);
-        progIdRegistered_ =
-            SUCCEEDED(platform::registerProgId(kProviderProgId, service::CLSID_StandInProvider));
+        progId_.add(kProviderProgId, service::CLSID_StandInProvider);
     } else {
         registration_.add(CLSID_MSDAINITIALIZE, CLSCTX_INPROC_SERVER, &instrumentation,
                           service::ScriptedDataInitialize::make, &providerConfig);
@@ -73,9 +72,7 @@ SearchWorld::SearchWorld(bool platformService) {
 SearchWorld::~SearchWorld() {
     ModuleAllocator::failAllocation(0);
     registration_.revoke();
-    if (progIdRegistered_) {
-        platform::unregisterProgId(kProviderProgId);
-    }
+    progId_.remove();
     if (entered_) {
         CoUninitialize();
     }

@@ -14,6 +14,7 @@
 #include "host_records.h"
 #include "memory_ledger.h"
 #include "module_allocator.h"
+#include "platform_support.h"
 #include "provider.h"
 #include "search_manager.h"
 #include "table_helpers.h"
@@ -70,7 +71,7 @@ private:
     service::ClassRegistration registration_;
     long moduleBlocks_ = 0;
     bool entered_ = false;
-    bool progIdRegistered_ = false;
+    platform::ProgIdRegistration progId_;
 };
 
 // The columns of a table: each WSTR of the given reported size.

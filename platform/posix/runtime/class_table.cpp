@@ -143,30 +143,53 @@ extern "C" TARVEL_RUNTIME_API HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, CLSI
     return CO_E_CLASSSTRING;
 }
 
-namespace tarvel::platform {
+namespace {
 
-HRESULT registerProgId(LPCWSTR progId, REFCLSID clsid) {
-    if (progId == nullptr) {
-        return E_INVALIDARG;
-    }
+void setProgId(LPCWSTR progId, REFCLSID clsid) {
     std::lock_guard<std::mutex> guard(tableLock);
     for (ProgIdEntry& entry : progIds) {
         if (sameProgId(entry.progId, progId)) {
             entry.clsid = clsid;
-            return S_OK;
+            return;
         }
     }
     progIds.push_back(ProgIdEntry{std::u16string(progId), clsid});
-    return S_OK;
 }
 
-void unregisterProgId(LPCWSTR progId) {
+void eraseProgId(LPCWSTR progId) {
     std::lock_guard<std::mutex> guard(tableLock);
     for (auto it = progIds.begin(); it != progIds.end(); ++it) {
         if (sameProgId(it->progId, progId)) {
             progIds.erase(it);
             return;
         }
+    }
+}
+
+}  // namespace
+
+namespace tarvel::platform {
+
+HRESULT ProgIdRegistration::add(LPCWSTR progId, REFCLSID clsid) {
+    if (progId == nullptr || active_) {
+        return E_INVALIDARG;
+    }
+    hadPrevious_ = SUCCEEDED(CLSIDFromProgID(progId, &previous_));
+    progId_ = progId;
+    setProgId(progId, clsid);
+    active_ = true;
+    return S_OK;
+}
+
+void ProgIdRegistration::remove() {
+    if (!active_) {
+        return;
+    }
+    active_ = false;
+    if (hadPrevious_) {
+        setProgId(progId_.c_str(), previous_);
+    } else {
+        eraseProgId(progId_.c_str());
     }
 }
 

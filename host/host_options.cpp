@@ -1,0 +1,149 @@
+#include "host_options.h"
+
+#include <climits>
+
+namespace tarvel::host {
+
+const char kUsage[] =
+    "Usage: tarvel-host [options] QUERY...\n"
+    "       tarvel-host --info\n"
+    "Searches through the Tarvel Windows Search module, loaded as the file manager loads it,\n"
+    "and prints every result line as it arrives.\n"
+    "\n"
+    "Options:\n"
+    "  --max N        at most N results; 0 or a negative number means no limit (default -1)\n"
+    "  --index DIR    search DIR through the stand-in Windows Search service (the default on\n"
+    "                 Linux is the current directory; on Windows the real service is used\n"
+    "                 unless --index is given)\n"
+    "  --module PATH  the module file to load (default: the one beside this program)\n"
+    "  --info         print the module's description and exit\n"
+    "  -h, --help     print this help and exit\n"
+    "\n"
+    "Query syntax of the stand-in service: words (all must occur in the file name, A-Z without\n"
+    "case), \"quoted phrases\", * and ? wildcards (matching the whole name), ext:EXT.\n";
+
+namespace {
+
+WString ascii(const char* text) {
+    return utf16FromUtf8(text);
+}
+
+bool parseCount(const WString& text, int32_t& value) {
+    if (text.empty() || text.size() > 11) {
+        return false;
+    }
+    size_t i = 0;
+    const bool negative = text[0] == u'-';
+    if (negative) {
+        i = 1;
+    }
+    if (i == text.size()) {
+        return false;
+    }
+    long long number = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < u'0' || text[i] > u'9') {
+            return false;
+        }
+        number = number * 10 + (text[i] - u'0');
+    }
+    number = negative ? -number : number;
+    if (number < INT32_MIN || number > INT32_MAX) {
+        return false;
+    }
+    value = int32_t(number);
+    return true;
+}
+
+// "--name value" or "--name=value".
+bool optionValue(const std::vector<WString>& arguments, size_t& i, const WString& name,
+                 WString& value, bool& matched, std::string& error) {
+    const WString& argument = arguments[i];
+    if (argument == name) {
+        matched = true;
+        if (i + 1 >= arguments.size()) {
+            error = utf8FromUtf16(name) + " needs a value";
+            return false;
+        }
+        value = arguments[++i];
+        return true;
+    }
+    const WString prefix = name + WCHAR('=');
+    if (argument.rfind(prefix, 0) == 0) {
+        matched = true;
+        value = argument.substr(prefix.size());
+        return true;
+    }
+    matched = false;
+    return true;
+}
+
+}  // namespace
+
+bool parseHostOptions(const std::vector<WString>& arguments, const WString& defaultIndex,
+                      HostOptions& options, std::string& error) {
+    options = HostOptions{};
+    options.index = defaultIndex;
+    bool queryOnly = false;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const WString& argument = arguments[i];
+        if (queryOnly || argument.empty() || argument[0] != u'-' || argument == ascii("-")) {
+            if (!options.query.empty()) {
+                options.query += u' ';
+            }
+            options.query += argument;
+            continue;
+        }
+        if (argument == ascii("--")) {
+            queryOnly = true;
+            continue;
+        }
+        if (argument == ascii("-h") || argument == ascii("--help")) {
+            options.help = true;
+            continue;
+        }
+        if (argument == ascii("--info")) {
+            options.info = true;
+            continue;
+        }
+        WString value;
+        bool matched = false;
+        if (!optionValue(arguments, i, ascii("--max"), value, matched, error)) {
+            return false;
+        }
+        if (matched) {
+            if (!parseCount(value, options.maxResults)) {
+                error = "--max needs a whole number, not '" + utf8FromUtf16(value) + "'";
+                return false;
+            }
+            continue;
+        }
+        if (!optionValue(arguments, i, ascii("--index"), value, matched, error)) {
+            return false;
+        }
+        if (matched) {
+            if (value.empty()) {
+                error = "--index needs a folder";
+                return false;
+            }
+            options.index = value;
+            continue;
+        }
+        if (!optionValue(arguments, i, ascii("--module"), value, matched, error)) {
+            return false;
+        }
+        if (matched) {
+            options.module = value;
+            continue;
+        }
+        error = "unknown option " + utf8FromUtf16(argument);
+        return false;
+    }
+    if (!options.help && !options.info && options.query.empty()) {
+        error = "no query given";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tarvel::host

@@ -1,0 +1,17 @@
+// UTF-8 and UTF-16 conversion for hosts, tests and the stand-in service. Ill-formed input
+// (a lone surrogate, a bad UTF-8 sequence) becomes U+FFFD.
+#pragma once
+
+#include <string>
+
+#include "../platform.h"
+
+namespace tarvel {
+
+using WString = std::basic_string<WCHAR>;
+
+std::string utf8FromUtf16(const WCHAR* text, size_t length);
+std::string utf8FromUtf16(const WString& text);
+WString utf16FromUtf8(const std::string& text);
+
+}  // namespace tarvel

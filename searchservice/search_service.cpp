@@ -1,0 +1,67 @@
+#include "search_service.h"
+
+#include "query_syntax.h"
+
+namespace tarvel::service {
+
+namespace {
+
+const WCHAR kProgId[] = TARVEL_UTF16("Search.CollatorDSO.1");
+const WCHAR kPathColumn[] = TARVEL_UTF16("System.ItemPathDisplay");
+
+}  // namespace
+
+SearchService::SearchService(WString root, Instrumentation* instrumentation)
+    : root_(std::move(root)), instrumentation_(instrumentation) {
+    searchConfig_.generator = generateSql;
+    providerConfig_.initialize = [this] { return index_.build(root_); };
+    providerConfig_.backend = [this](const WString& text, std::shared_ptr<const Table>& table) {
+        return execute(text, table);
+    };
+}
+
+HRESULT SearchService::start() {
+    HRESULT hr = registration_.add(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER, instrumentation_,
+                                   SearchManager::make, &searchConfig_);
+    if (SUCCEEDED(hr)) {
+        hr = registration_.add(CLSID_StandInProvider, CLSCTX_INPROC_SERVER, instrumentation_,
+                               ProviderDataSource::make, &providerConfig_);
+    }
+    if (SUCCEEDED(hr)) {
+        hr = progId_.add(kProgId, CLSID_StandInProvider);
+    }
+    if (FAILED(hr)) {
+        stop();
+    }
+    return hr;
+}
+
+void SearchService::stop() {
+    progId_.remove();
+    registration_.revoke();
+}
+
+HRESULT SearchService::execute(const WString& text, std::shared_ptr<const Table>& table) const {
+    SqlQuery query;
+    const HRESULT hr = parseSql(text, query);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    auto result = std::make_shared<Table>();
+    for (size_t i = 0; i < query.columns.size(); ++i) {
+        TableColumn column;
+        column.name = kPathColumn;
+        column.ordinal = i + 1;
+        column.type = DBTYPE_WSTR;
+        column.size = kPathColumnSize;
+        column.flags = DBCOLUMNFLAGS_ISNULLABLE | DBCOLUMNFLAGS_MAYBENULL;
+        result->columns.push_back(column);
+    }
+    for (WString& path : index_.search(query)) {
+        result->rows.push_back(Row(query.columns.size(), Cell::ofText(path)));
+    }
+    table = std::move(result);
+    return S_OK;
+}
+
+}  // namespace tarvel::service

@@ -1,0 +1,42 @@
+// The stand-in Windows Search service over a folder: registers the search manager (as the
+// out-of-process server Windows has), the OLE DB provider and its ProgID
+// "Search.CollatorDSO.1" on the calling thread, which must have entered an apartment and is
+// the thread that calls the module.
+#pragma once
+
+#include "directory_index.h"
+#include "platform_support.h"
+#include "provider.h"
+#include "search_manager.h"
+
+namespace tarvel::service {
+
+// The column the provider serves, and its reported size: paths up to 4095 units come whole.
+constexpr DBLENGTH kPathColumnSize = 4095;
+
+class SearchService {
+public:
+    explicit SearchService(WString root, Instrumentation* instrumentation = nullptr);
+    SearchService(const SearchService&) = delete;
+    SearchService& operator=(const SearchService&) = delete;
+    ~SearchService() { stop(); }
+
+    HRESULT start();
+    void stop();
+
+    const DirectoryIndex& index() const { return index_; }
+
+    // The table the provider serves for a command text.
+    HRESULT execute(const WString& text, std::shared_ptr<const Table>& table) const;
+
+private:
+    WString root_;
+    Instrumentation* instrumentation_;
+    DirectoryIndex index_;
+    SearchServiceConfig searchConfig_;
+    ProviderConfig providerConfig_;
+    ClassRegistration registration_;
+    platform::ProgIdRegistration progId_;
+};
+
+}  // namespace tarvel::service

@@ -1,0 +1,272 @@
+#!/usr/bin/env python3
+"""End-to-end searches: tarvel-host loads the real module and searches a generated folder tree
+through the stand-in Windows Search service. Expected lines are computed here, from the files
+on disk and the documented query rules, without any of the service's code.
+
+Usage: e2e_test.py --host HOST --module MODULE --work DIR [--wine RUNNER]
+With --wine, HOST and MODULE are the Windows programs, run through RUNNER (Wine), and the
+expected lines are in Windows path form (Z:\\...).
+"""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+
+DESCRIPTION = "Tarvel Windows Search Module  by the Tarvel team"
+
+SPECIAL_NAMES = [
+    "quarterly report.txt",
+    "report#1.txt",
+    "o'report.md",
+    "100% report.csv",
+    "résumé report.docx",
+    "日本語 report.txt",
+    "emoji \U0001F600 report.txt",
+    "REPORT upper.TXT",
+    "notes_2024.log",
+    "a[1].txt",
+    "under_score.txt",
+    "archive.tar.gz",
+    "Report Final",  # a folder
+]
+
+
+def make_tree(root):
+    if os.path.exists(root):
+        shutil.rmtree(root)
+    os.makedirs(root)
+    for name in SPECIAL_NAMES:
+        path = os.path.join(root, "special", name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        if name == "Report Final":
+            os.makedirs(path)
+            open(os.path.join(path, "inside.txt"), "w").close()
+        else:
+            open(path, "w").close()
+    for d in range(30):
+        folder = os.path.join(root, "bulk", "dir%02d" % d)
+        os.makedirs(folder)
+        for f in range(100):
+            name = ("report-%02d-%02d.dat" % (d, f)) if f % 25 == 0 else ("file-%02d-%02d.dat" % (d, f))
+            open(os.path.join(folder, name), "w").close()
+    # Paths longer than 260 and than 1024 UTF-16 units.
+    long_name = "long" + "x" * 96
+    deep = os.path.join(root, "deep", long_name, long_name, long_name)
+    os.makedirs(deep)
+    open(os.path.join(deep, "deep report.txt"), "w").close()
+    deeper = os.path.join(root, "deep", *([long_name] * 11))
+    os.makedirs(deeper, exist_ok=True)
+    open(os.path.join(deeper, "deeper report.txt"), "w").close()
+
+
+def units(text):
+    data = text.encode("utf-16-le", "surrogatepass")
+    return [data[i] | (data[i + 1] << 8) for i in range(0, len(data), 2)]
+
+
+def fold(code_units):
+    return [u + 32 if 0x41 <= u <= 0x5A else u for u in code_units]
+
+
+def contains(haystack, needle):
+    n = len(needle)
+    return any(haystack[i:i + n] == needle for i in range(len(haystack) - n + 1))
+
+
+def glob_matches(pattern, text):
+    """* any run of units, ? exactly one unit, against the whole name."""
+    memo = {}
+
+    def match(p, t):
+        key = (p, t)
+        if key in memo:
+            return memo[key]
+        if p == len(pattern):
+            result = t == len(text)
+        elif pattern[p] == ord("*"):
+            result = match(p + 1, t) or (t < len(text) and match(p, t + 1))
+        elif t < len(text) and (pattern[p] == ord("?") or pattern[p] == text[t]):
+            result = match(p + 1, t + 1)
+        else:
+            result = False
+        memo[key] = result
+        return result
+
+    return match(0, 0)
+
+
+def parse_query(query):
+    """The documented syntax; None when the helper rejects the query."""
+    terms = []
+    i = 0
+    while i < len(query):
+        if query[i] in " \t":
+            i += 1
+            continue
+        if query[i] == '"':
+            close = query.find('"', i + 1)
+            if close <= i + 1:
+                return None
+            terms.append(("word", query[i + 1:close]))
+            i = close + 1
+            continue
+        end = i
+        while end < len(query) and query[end] not in " \t":
+            end += 1
+        token = query[i:end]
+        i = end
+        if '"' in token:
+            return None
+        if token[:4].lower() == "ext:":
+            ext = token[4:]
+            if ext.startswith("."):
+                ext = ext[1:]
+            if not ext or "*" in ext or "?" in ext:
+                return None
+            terms.append(("ext", ext))
+        elif "*" in token or "?" in token:
+            terms.append(("pattern", token))
+        else:
+            terms.append(("word", token))
+    return terms or None
+
+
+def expected_lines(items, query, max_results):
+    terms = parse_query(query)
+    if terms is None:
+        return []
+    found = []
+    for path, name in items:
+        folded = fold(units(name))
+        dot = name.rfind(".")
+        extension = fold(units(name[dot:])) if dot >= 0 else []
+        ok = True
+        for kind, text in terms:
+            if kind == "word":
+                ok = contains(folded, fold(units(text)))
+            elif kind == "pattern":
+                ok = glob_matches(fold(units(text)), folded)
+            else:
+                ok = extension == fold(units("." + text))
+            if not ok:
+                break
+        if ok:
+            found.append(path)
+            if 0 < max_results <= len(found):
+                break
+    return found
+
+
+def index_items(root, to_output_path):
+    items = []
+    for folder, dirs, files in os.walk(root):
+        for name in dirs + files:
+            items.append((to_output_path(os.path.join(folder, name)), name))
+    items.sort(key=lambda item: units(item[0]))
+    return items
+
+
+class Runner:
+    def __init__(self, args):
+        self.args = args
+        self.failures = 0
+        self.checks = 0
+
+    def command(self, arguments):
+        base = [self.args.wine] if self.args.wine else []
+        return base + [self.args.host] + arguments
+
+    def run(self, arguments):
+        completed = subprocess.run(self.command(arguments), stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=300)
+        return completed.returncode, completed.stdout.decode("utf-8"), completed.stderr.decode(
+            "utf-8", "replace")
+
+    def check(self, what, condition, detail=""):
+        self.checks += 1
+        if not condition:
+            self.failures += 1
+            print("FAIL: %s %s" % (what, detail))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--host", required=True)
+    parser.add_argument("--module", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--wine")
+    args = parser.parse_args()
+
+    root = os.path.abspath(os.path.join(args.work, "tree"))
+    make_tree(root)
+    if args.wine:
+        def to_output_path(path):
+            return "Z:" + path.replace("/", "\\")
+        index = to_output_path(root)
+        module = to_output_path(os.path.abspath(args.module))
+        foreign = "C:\\windows\\system32\\kernel32.dll"
+    else:
+        def to_output_path(path):
+            return path
+        index = root
+        module = os.path.abspath(args.module)
+        foreign = os.path.join(os.path.dirname(module), "libtarvel-platform.so")
+    items = index_items(root, to_output_path)
+    runner = Runner(args)
+    runner.check("tree size", len(items) > 3000, str(len(items)))
+    longest = max(len(units(path)) for path, _ in items)
+    runner.check("a path over 1024 units", longest > 1024, str(longest))
+
+    searches = [
+        ("report", -1), ("report", 1), ("report", 10), ("report", 0),
+        ("quarterly report", -1), ('"quarterly report"', -1), ('"report quarterly"', -1),
+        ("*.txt", -1), ("rep?rt*", -1), ("REP?RT*", 5), ("ext:txt report", -1),
+        ("ext:.TXT", -1), ("ext:gz", -1), ("100%", -1), ("o'report", -1), ("résumé", -1),
+        ("日本語", -1), ("\U0001F600", -1), ("a[1]", -1), ("under_score", -1), ("#1", -1),
+        ("deep", -1), ("final", -1), ("nomatchxyz", -1), ('"unterminated', -1),
+        ("ext:", -1), ("   ", -1),
+    ]
+    for query, max_results in searches:
+        expected = expected_lines(items, query, max_results)
+        status, out, err = runner.run(["--module", module, "--index", index, "--max",
+                                       str(max_results), "--", query])
+        lines = out.split("\n")
+        if lines and lines[-1] == "":
+            lines.pop()
+        what = "search %r max %d" % (query, max_results)
+        runner.check(what + " exit status", status == 0, "%d %s" % (status, err))
+        runner.check(what + " lines", lines == expected,
+                     "\n  expected %d: %r\n  got %d: %r" % (len(expected), expected[:5],
+                                                          len(lines), lines[:5]))
+    # Queries that match something must really have been tried.
+    runner.check("report matches many", len(expected_lines(items, "report", -1)) > 100)
+    runner.check("deep paths found", any(len(units(p)) > 1024 for p in
+                                         expected_lines(items, "deep", -1)))
+
+    status, out, err = runner.run(["--module", module, "--info"])
+    runner.check("info", status == 0 and out == DESCRIPTION + "\n", repr(out) + err)
+    status, out, err = runner.run(["--module", module + ".missing", "--index", index, "x"])
+    runner.check("missing module", status == 1 and "cannot load" in err, "%d %s" % (status, err))
+    status, out, err = runner.run(["--module", foreign, "--index", index, "x"])
+    runner.check("module without ModuleEntry", status == 1 and "no ModuleEntry" in err,
+                 "%d %s" % (status, err))
+    status, out, err = runner.run(["--module", module, "--frobnicate", "x"])
+    runner.check("unknown option", status == 2 and "unknown option" in err, "%d %s" % (status, err))
+    status, out, err = runner.run(["--module", module, "--max", "ten", "x"])
+    runner.check("bad --max", status == 2, "%d %s" % (status, err))
+    status, out, err = runner.run(["--module", module, "--index", index])
+    runner.check("no query", status == 2 and "no query" in err, "%d %s" % (status, err))
+    status, out, err = runner.run(["--module", module, "--index", index + "-missing", "x"])
+    runner.check("missing folder", status == 1 and "no such folder" in err, "%d %s" % (status, err))
+    status, out, err = runner.run(["--help"])
+    runner.check("help", status == 0 and "Usage: tarvel-host" in out, "%d %s" % (status, err))
+
+    print("%d checks, %d failed; %d items indexed, longest path %d units" %
+          (runner.checks, runner.failures, len(items), longest))
+    return 1 if runner.failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
