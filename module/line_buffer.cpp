@@ -1,5 +1,7 @@
 #include "line_buffer.h"
 
+#include "common/text_copy.h"
+
 namespace tarvel {
 
 namespace {
@@ -15,25 +17,21 @@ void LineBuffer::append(const WCHAR* text, size_t maxUnits) {
         return;
     }
     const size_t room = kCapacity - 1 - length_;
-    size_t i = 0;
-    for (; i < maxUnits && text[i] != 0; ++i) {
-        if (i == room) {
-            // The piece does not fit: keep what does, without half a surrogate pair.
-            if (i > 0 && isHighSurrogate(units_[length_ + i - 1])) {
-                --i;
-            }
-            length_ += i;
-            full_ = true;
-            return;
+    WCHAR* out = units_ + length_;
+    size_t copied = platform::copyUntilTerminator(out, text, maxUnits < room ? maxUnits : room);
+    if (copied == room && copied < maxUnits && text[copied] != 0) {
+        // The piece does not fit: keep what does, without half a surrogate pair.
+        if (copied > 0 && isHighSurrogate(out[copied - 1])) {
+            --copied;
         }
-        units_[length_ + i] = text[i];
+        full_ = true;
     }
-    length_ += i;
+    length_ += copied;
 }
 
 void LineBuffer::appendUnhandledType(DBTYPE type) {
     // Short enough for any 16-bit type: 28 units of text and at most 5 digits.
-    WCHAR message[64];
+    WCHAR message[64] = {};
     wsprintfW(message, TARVEL_UTF16("(Unhandled database type %d)"), int(type));
     append(message, sizeof message / sizeof message[0]);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "platform.h"
 
@@ -18,8 +19,14 @@ public:
         full_ = false;
     }
     // Appends the text up to its terminator, or up to maxUnits units, whichever comes first.
+    // The text is read in blocks: all of its first maxUnits units must be readable.
     void append(const WCHAR* text, size_t maxUnits);
-    void append(const WCHAR* text) { append(text, kCapacity); }
+    // Appends a terminated text.
+    void append(const WCHAR* text) {
+        if (text != nullptr) {
+            append(text, std::char_traits<WCHAR>::length(text));
+        }
+    }
     // "(Unhandled database type %d)" with the type as an unsigned number.
     void appendUnhandledType(DBTYPE type);
 

@@ -82,37 +82,33 @@ void SearchRun::buildLine(const DynamicAccessor& accessor, LineBuffer& line) {
 
 void SearchRun::appendColumn(const DynamicAccessor& accessor, DBORDINAL ordinal, LineBuffer& line) {
     DBORDINAL index = 0;
-    DBSTATUS status = 0;
-    DBTYPE type = 0;
     // An ordinal the accessor cannot translate is reported as unreadable; nothing is read.
-    if (!accessor.findColumn(ordinal, &index) || !accessor.getStatus(ordinal, &status) ||
-        (status != DBSTATUS_S_OK && status != DBSTATUS_S_TRUNCATED) ||
-        !accessor.getType(ordinal, &type)) {
+    if (accessor.rowBuffer == nullptr || !accessor.findColumn(ordinal, &index)) {
         line.append(kErrorReading);
         return;
     }
-    const void* value = accessor.getValue(ordinal);
-    if (type == DBTYPE_WSTR) {
+    const DBSTATUS status = accessor.statusAt(index);
+    if (status != DBSTATUS_S_OK && status != DBSTATUS_S_TRUNCATED) {
+        line.append(kErrorReading);
+        return;
+    }
+    const DBTYPE type = accessor.typeAt(index);
+    const void* value = accessor.valueAt(index);
+    if (type == DBTYPE_WSTR || type == DBTYPE_BSTR || type == DBTYPE_VARIANT) {
         if (value == nullptr) {
             line.append(kErrorReading);
             return;
         }
+    }
+    if (type == DBTYPE_WSTR) {
         // The provider terminates the text within the field; never read beyond it.
         line.append(static_cast<const WCHAR*>(value),
                     accessor.columnInfo[index].ulColumnSize / sizeof(WCHAR));
     } else if (type == DBTYPE_BSTR) {
-        if (value == nullptr) {
-            line.append(kErrorReading);
-            return;
-        }
         BSTR text;
         std::memcpy(&text, value, sizeof text);
         appendBstr(text, line);
     } else if (type == DBTYPE_VARIANT) {
-        if (value == nullptr) {
-            line.append(kErrorReading);
-            return;
-        }
         const auto* variant = static_cast<const VARIANT*>(value);
         if (V_VT(variant) == VT_BSTR) {
             appendBstr(V_BSTR(variant), line);

@@ -416,12 +416,18 @@ bool DynamicAccessor::findColumn(DBORDINAL ordinal, DBORDINAL* index) const {
     return true;
 }
 
+DBSTATUS DynamicAccessor::statusAt(DBORDINAL index) const {
+    DBSTATUS status;
+    std::memcpy(&status, rowBuffer + boundStatusOffset(index), sizeof status);
+    return status;
+}
+
 bool DynamicAccessor::getStatus(DBORDINAL ordinal, DBSTATUS* status) const {
     DBORDINAL index = 0;
     if (rowBuffer == nullptr || !findColumn(ordinal, &index)) {
         return false;
     }
-    std::memcpy(status, rowBuffer + boundStatusOffset(index), sizeof(DBSTATUS));
+    *status = statusAt(index);
     return true;
 }
 
@@ -430,31 +436,19 @@ bool DynamicAccessor::getType(DBORDINAL ordinal, DBTYPE* type) const {
     if (!findColumn(ordinal, &index)) {
         return false;
     }
-    *type = columnInfo[index].wType;
+    *type = typeAt(index);
     return true;
 }
 
 void* DynamicAccessor::getValue(DBORDINAL ordinal) const {
     DBORDINAL index = 0;
-    if (rowBuffer == nullptr || !findColumn(ordinal, &index) || !hasValueField(index)) {
+    if (rowBuffer == nullptr || !findColumn(ordinal, &index)) {
         return nullptr;
     }
-    return rowBuffer + valueOffset(index);
+    return valueAt(index);
 }
 
-DBBYTEOFFSET DynamicAccessor::valueOffset(DBORDINAL index) const {
-    return reinterpret_cast<uintptr_t>(columnInfo[index].pTypeInfo);
-}
-
-DBBYTEOFFSET DynamicAccessor::lengthOffset(DBORDINAL index) const {
-    return roundUpSaturating(addSaturating(valueOffset(index), columnInfo[index].ulColumnSize), 8);
-}
-
-DBBYTEOFFSET DynamicAccessor::statusOffset(DBORDINAL index) const {
-    return addSaturating(lengthOffset(index), 8);
-}
-
-DBBYTEOFFSET DynamicAccessor::boundStatusOffset(DBORDINAL index) const {
+DBBYTEOFFSET DynamicAccessor::statusAfterPrevious(DBORDINAL index) const {
     // Only a column without a value field can have value offset 0 after the first column.
     DBORDINAL first = index;
     while (first > 0 && valueOffset(first) == 0) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "module_allocator.h"
 #include "platform.h"
 
 namespace tarvel {
@@ -51,9 +52,25 @@ public:
     // Null when the ordinal is not found or the column has no value field.
     void* getValue(DBORDINAL ordinal) const;
 
-    DBBYTEOFFSET valueOffset(DBORDINAL index) const;
-    DBBYTEOFFSET lengthOffset(DBORDINAL index) const;
-    DBBYTEOFFSET statusOffset(DBORDINAL index) const;
+    DBBYTEOFFSET valueOffset(DBORDINAL index) const {
+        return reinterpret_cast<uintptr_t>(columnInfo[index].pTypeInfo);
+    }
+    DBBYTEOFFSET lengthOffset(DBORDINAL index) const {
+        return roundUpSaturating(addSaturating(valueOffset(index), columnInfo[index].ulColumnSize),
+                                 8);
+    }
+    DBBYTEOFFSET statusOffset(DBORDINAL index) const {
+        return addSaturating(lengthOffset(index), 8);
+    }
+
+    // The reads by column index (as findColumn gives it) rather than by ordinal; the row
+    // buffer must exist.
+    DBSTATUS statusAt(DBORDINAL index) const;
+    DBTYPE typeAt(DBORDINAL index) const { return columnInfo[index].wType; }
+    // Null for a column without a value field.
+    void* valueAt(DBORDINAL index) const {
+        return hasValueField(index) ? rowBuffer + valueOffset(index) : nullptr;
+    }
 
     // Record memory release.
     void releaseRowValues(IRowset* rowset);
@@ -89,7 +106,11 @@ private:
                        ColumnBinding* binding, const IID** streamIid);
     // Where the provider writes the column's status: the layout rule, except for a column
     // bound without a value field after the first, whose fields follow the previous column.
-    DBBYTEOFFSET boundStatusOffset(DBORDINAL index) const;
+    DBBYTEOFFSET boundStatusOffset(DBORDINAL index) const {
+        return index == 0 || valueOffset(index) != 0 ? statusOffset(index)
+                                                     : statusAfterPrevious(index);
+    }
+    DBBYTEOFFSET statusAfterPrevious(DBORDINAL index) const;
     bool hasValueField(DBORDINAL index) const { return columnInfo[index].ulColumnSize != 0; }
     void freeAccessorSlots();
 };

@@ -62,13 +62,4 @@ long ModuleAllocator::liveBlocks() {
     return live.load();
 }
 
-size_t addSaturating(size_t a, size_t b) {
-    return b > std::numeric_limits<size_t>::max() - a ? std::numeric_limits<size_t>::max() : a + b;
-}
-
-size_t roundUpSaturating(size_t value, size_t alignment) {
-    const size_t padded = addSaturating(value, alignment - 1);
-    return padded == std::numeric_limits<size_t>::max() ? padded : padded - padded % alignment;
-}
-
 }  // namespace tarvel

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 
 namespace tarvel {
 
@@ -24,7 +25,13 @@ public:
 
 // Adds and rounds up byte counts; a result that would not fit saturates, so that allocating it
 // fails.
-size_t addSaturating(size_t a, size_t b);
-size_t roundUpSaturating(size_t value, size_t alignment);
+inline size_t addSaturating(size_t a, size_t b) {
+    return b > std::numeric_limits<size_t>::max() - a ? std::numeric_limits<size_t>::max() : a + b;
+}
+
+inline size_t roundUpSaturating(size_t value, size_t alignment) {
+    const size_t padded = addSaturating(value, alignment - 1);
+    return padded == std::numeric_limits<size_t>::max() ? padded : padded - padded % alignment;
+}
 
 }  // namespace tarvel

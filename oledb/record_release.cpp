@@ -26,6 +26,23 @@ T readField(const void* field) {
     return value;
 }
 
+// Whether releaseColumnValue has anything to do for a value of the type.
+bool ownsMemory(DBTYPE type) {
+    if ((type & (DBTYPE_ARRAY | DBTYPE_VECTOR)) != 0) {
+        return true;
+    }
+    switch (type) {
+        case DBTYPE_BSTR:
+        case DBTYPE_IDISPATCH:
+        case DBTYPE_IUNKNOWN:
+        case DBTYPE_VARIANT:
+        case DBTYPE_HCHAPTER:
+            return true;
+        default:
+            return false;
+    }
+}
+
 void releaseChapter(HCHAPTER chapter, IRowset* rowset) {
     if (rowset == nullptr) {
         return;
@@ -50,9 +67,8 @@ void DynamicAccessor::releaseRowValues(IRowset* rowset) {
             continue;
         }
         BYTE* value = rowBuffer + valueOffset(i);
-        const DBSTATUS status = readField<DBSTATUS>(rowBuffer + statusOffset(i));
         if (columnFlags != nullptr && columnFlags[i] == ClientOwnedReference) {
-            if (status == DBSTATUS_S_ISNULL) {
+            if (readField<DBSTATUS>(rowBuffer + statusOffset(i)) == DBSTATUS_S_ISNULL) {
                 continue;
             }
             if (void* block = takeField<void*>(value)) {
@@ -61,8 +77,11 @@ void DynamicAccessor::releaseRowValues(IRowset* rowset) {
             continue;
         }
         const DBTYPE type = columnInfo[i].wType;
+        if (!ownsMemory(type)) {
+            continue;  // numbers, dates, strings in the buffer: nothing to release
+        }
         if (type == DBTYPE_IUNKNOWN || type == DBTYPE_IDISPATCH) {
-            if (status == DBSTATUS_S_OK) {
+            if (readField<DBSTATUS>(rowBuffer + statusOffset(i)) == DBSTATUS_S_OK) {
                 releaseColumnValue(type, value, rowset);
             }
             continue;
@@ -75,7 +94,9 @@ void DynamicAccessor::releaseColumnValue(DBTYPE type, void* value, IRowset* rows
     if (value == nullptr) {
         return;
     }
-    if ((type & DBTYPE_ARRAY) != 0) {
+    // By reference, the field points at the provider's own SAFEARRAY pointer, which is not the
+    // module's to destroy.
+    if ((type & DBTYPE_ARRAY) != 0 && (type & DBTYPE_BYREF) == 0) {
         if (SAFEARRAY* array = readField<SAFEARRAY*>(value)) {
             takeField<SAFEARRAY*>(value);
             SafeArrayDestroy(array);

@@ -10,6 +10,12 @@
 
 namespace tarvel::platform {
 
+// The platform's own ProgID table: what a ProgID names, set and taken away.
+namespace progids {
+HRESULT write(LPCWSTR progId, REFCLSID clsid);
+void erase(LPCWSTR progId);
+}  // namespace progids
+
 class ProgIdRegistration {
 public:
     ProgIdRegistration() = default;

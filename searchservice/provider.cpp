@@ -181,6 +181,9 @@ HRESULT ProviderCommand::Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pPa
     if (!hasText_) {
         return DB_E_NOCOMMAND;
     }
+    if (config_->makeRowset) {
+        return ppRowset != nullptr ? config_->makeRowset(riid, ppRowset) : S_OK;
+    }
     std::shared_ptr<const Table> table;
     const HRESULT hr = config_->backend ? config_->backend(text_, table) : DB_E_ERRORSINCOMMAND;
     if (FAILED(hr) || !table || ppRowset == nullptr) {

@@ -16,6 +16,8 @@ using CommandBackend =
 
 struct ProviderConfig {
     CommandBackend backend;
+    // When set, makes the rowset of every execution instead of the backend's table.
+    std::function<HRESULT(REFIID riid, IUnknown** rowset)> makeRowset;
     // Runs when a data source is initialized; its failure is Initialize's.
     std::function<HRESULT()> initialize;
     // Interfaces the provider's objects do not offer, as "IDBCreateSession" and the like.

@@ -123,7 +123,10 @@ bool fixedBytes(const Cell& cell, DBTYPE type, DBLENGTH size, std::vector<BYTE>&
             }
             return true;
         case Cell::Kind::Bytes:
-            std::memcpy(out.data(), cell.bytes.data(), std::min<DBLENGTH>(size, cell.bytes.size()));
+            if (!cell.bytes.empty()) {
+                std::memcpy(out.data(), cell.bytes.data(),
+                            std::min<DBLENGTH>(size, cell.bytes.size()));
+            }
             return true;
         default:
             return false;
@@ -305,7 +308,9 @@ DBSTATUS TableRowset::writeValue(const DBBINDING& binding, const DBOBJECT* objec
             return DBSTATUS_E_CANTCREATE;
         }
         recordBlock("vector elements");
-        std::memcpy(elements, cell.bytes.data(), cell.bytes.size());
+        if (!cell.bytes.empty()) {
+            std::memcpy(elements, cell.bytes.data(), cell.bytes.size());
+        }
         const DBVECTOR vector{cell.bytes.size() / elementSize, elements};
         std::memcpy(value, &vector, sizeof vector);
         *length = sizeof vector;

@@ -1,5 +1,7 @@
 // Opening the provider and executing a command: which calls, in which order, what each failure
 // returns and what stays held until the teardown releases it.
+#include <gtest/gtest.h>
+
 #include "command.h"
 #include "data_source.h"
 #include "search_world.h"

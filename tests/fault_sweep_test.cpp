@@ -4,6 +4,8 @@
 // exactly those whose callback came before the failure (all of them when the module ignores
 // that call's result by design), and nothing is left: no reference, row, accessor, chapter,
 // block or BSTR, and nothing freed twice.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 
 #include "search_world.h"

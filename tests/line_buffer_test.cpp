@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "line_buffer.h"
@@ -61,10 +62,28 @@ TEST(LineBufferTest, AppendStopsAtTheTerminatorOrTheLimit) {
     LineBuffer line;
     const WCHAR unterminated[4] = {u'a', u'b', u'c', u'd'};
     line.append(unterminated, 3);
-    line.append(TARVEL_UTF16("e\0f"), 3);
+    line.append(TARVEL_UTF16("e\0f"), 4);
     EXPECT_EQ(Text(TARVEL_UTF16("abce")), lineOf(line));
     line.clear();
     EXPECT_EQ(Text(), lineOf(line));
+}
+
+TEST(LineBufferTest, TerminatorAndLimitAreHonouredAtEveryPositionOfACopiedBlock) {
+    // The copy moves eight units at a time; every position of the terminator and of the limit
+    // within and around such a block must give the same result as a copy unit by unit.
+    for (size_t length = 0; length < 40; ++length) {
+        for (size_t limit = 0; limit < 42; ++limit) {
+            Text source = repeated(u'k', length);
+            source.push_back(0);
+            source += TARVEL_UTF16("after");  // must never be copied
+            source.resize(std::max<size_t>(source.size(), limit), u'x');
+            LineBuffer line;
+            line.append(TARVEL_UTF16("<"));
+            line.append(source.c_str(), limit);
+            const Text expected = Text(TARVEL_UTF16("<")) + repeated(u'k', std::min(length, limit));
+            ASSERT_EQ(expected, lineOf(line)) << length << " " << limit;
+        }
+    }
 }
 
 TEST(LineBufferTest, UnhandledTypeMessageShowsTheTypeAsUnsigned) {

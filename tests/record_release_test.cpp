@@ -205,6 +205,19 @@ TEST_F(RecordReleaseTest, ArrayIsDestroyedWithItsElements) {
     release(rowset);
 }
 
+TEST_F(RecordReleaseTest, ArrayByReferenceBelongsToTheProvider) {
+    // The field holds the address of the provider's SAFEARRAY pointer, not an array.
+    SAFEARRAY* array = SafeArrayCreateVector(VT_I4, 0, 2);
+    SAFEARRAY** providerOwned = &array;
+    BYTE holder[sizeof(void*)];
+    std::memcpy(holder, &providerOwned, sizeof providerOwned);
+    DynamicAccessor::releaseColumnValue(DBTYPE_ARRAY | DBTYPE_BYREF | DBTYPE_I4, holder, nullptr);
+    SAFEARRAY** left = nullptr;
+    std::memcpy(&left, holder, sizeof left);
+    EXPECT_EQ(providerOwned, left);
+    EXPECT_EQ(S_OK, SafeArrayDestroy(array));
+}
+
 TEST_F(RecordReleaseTest, ChapterIsReleasedOnceThroughTheChapteredRowset) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Table table{{column(1, DBTYPE_HCHAPTER, 8)}};

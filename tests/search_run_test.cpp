@@ -1,5 +1,7 @@
 // Whole searches through ModuleEntry against the scripted service and provider: the lines the
 // host receives and the order in which everything is released.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 
 #include "search_world.h"

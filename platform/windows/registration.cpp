@@ -29,32 +29,18 @@ HRESULT writeClsid(const std::wstring& progId, REFCLSID clsid) {
 
 }  // namespace
 
-HRESULT ProgIdRegistration::add(LPCWSTR progId, REFCLSID clsid) {
-    if (progId == nullptr || active_) {
-        return E_INVALIDARG;
-    }
-    hadPrevious_ = SUCCEEDED(CLSIDFromProgID(progId, &previous_));
-    const HRESULT hr = writeClsid(progId, clsid);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    progId_ = progId;
-    active_ = true;
-    return S_OK;
+namespace progids {
+
+HRESULT write(LPCWSTR progId, REFCLSID clsid) {
+    return writeClsid(progId, clsid);
 }
 
-void ProgIdRegistration::remove() {
-    if (!active_) {
-        return;
-    }
-    active_ = false;
-    if (hadPrevious_) {
-        writeClsid(progId_, previous_);
-        return;
-    }
-    RegDeleteKeyW(HKEY_CLASSES_ROOT, clsidKey(progId_).c_str());
-    RegDeleteKeyW(HKEY_CLASSES_ROOT, progId_.c_str());
+void erase(LPCWSTR progId) {
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, clsidKey(progId).c_str());
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, progId);
 }
+
+}  // namespace progids
 
 void disableBstrCache() {
     using SetOaNoCacheFn = void(WINAPI*)();

@@ -17,14 +17,8 @@
 
 namespace tarvel::testing {
 
-using service::Cell;
-using service::Instrumentation;
 using service::MemoryLedger;
-using service::Table;
-using service::TableColumn;
 using service::TableRowset;
-using service::WString;
-using Journal = std::vector<std::string>;
 
 class RowsetFixture : public ::testing::Test {
 protected:

@@ -5,8 +5,6 @@
 // must be gone.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,14 +19,8 @@
 
 namespace tarvel::testing {
 
-using service::Cell;
-using service::Instrumentation;
 using service::MemoryLedger;
-using service::Table;
-using service::TableColumn;
 using service::TableRowset;
-using service::WString;
-using Journal = std::vector<std::string>;
 
 constexpr char kSql[] = "SELECT System.ItemPathDisplay FROM SystemIndex";
 

@@ -1,8 +1,18 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "table.h"
 
 namespace tarvel::testing {
+
+using service::Cell;
+using service::Instrumentation;
+using service::Table;
+using service::TableColumn;
+using service::WString;
+using Journal = std::vector<std::string>;
 
 inline service::TableColumn column(DBORDINAL ordinal, DBTYPE type, DBLENGTH size) {
     service::TableColumn column;

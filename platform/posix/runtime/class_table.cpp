@@ -170,28 +170,21 @@ void eraseProgId(LPCWSTR progId) {
 
 namespace tarvel::platform {
 
-HRESULT ProgIdRegistration::add(LPCWSTR progId, REFCLSID clsid) {
-    if (progId == nullptr || active_) {
+namespace progids {
+
+HRESULT write(LPCWSTR progId, REFCLSID clsid) {
+    if (progId == nullptr) {
         return E_INVALIDARG;
     }
-    hadPrevious_ = SUCCEEDED(CLSIDFromProgID(progId, &previous_));
-    progId_ = progId;
     setProgId(progId, clsid);
-    active_ = true;
     return S_OK;
 }
 
-void ProgIdRegistration::remove() {
-    if (!active_) {
-        return;
-    }
-    active_ = false;
-    if (hadPrevious_) {
-        setProgId(progId_.c_str(), previous_);
-    } else {
-        eraseProgId(progId_.c_str());
-    }
+void erase(LPCWSTR progId) {
+    eraseProgId(progId);
 }
+
+}  // namespace progids
 
 }  // namespace tarvel::platform
 

@@ -29,23 +29,23 @@ private:
     int length_ = 0;
 };
 
-struct Spec {
+struct Conversion {
     bool leftAlign = false;
     bool zeroPad = false;
     int width = 0;
 };
 
-void putPadded(Output& out, const char16_t* text, int length, const Spec& spec) {
-    const int padding = spec.width > length ? spec.width - length : 0;
-    if (!spec.leftAlign) {
+void putPadded(Output& out, const char16_t* text, int length, const Conversion& conversion) {
+    const int padding = conversion.width > length ? conversion.width - length : 0;
+    if (!conversion.leftAlign) {
         for (int i = 0; i < padding; ++i) {
-            out.put(spec.zeroPad ? u'0' : u' ');
+            out.put(conversion.zeroPad ? u'0' : u' ');
         }
     }
     for (int i = 0; i < length; ++i) {
         out.put(text[i]);
     }
-    if (spec.leftAlign) {
+    if (conversion.leftAlign) {
         for (int i = 0; i < padding; ++i) {
             out.put(u' ');
         }
@@ -53,7 +53,7 @@ void putPadded(Output& out, const char16_t* text, int length, const Spec& spec) 
 }
 
 void putNumber(Output& out, unsigned long long magnitude, bool negative, unsigned base, bool upper,
-               const Spec& spec) {
+               const Conversion& conversion) {
     char16_t digits[24];
     int length = 0;
     do {
@@ -69,7 +69,7 @@ void putNumber(Output& out, unsigned long long magnitude, bool negative, unsigne
     while (length > 0) {
         text[size++] = digits[--length];
     }
-    putPadded(out, text, size, spec);
+    putPadded(out, text, size, conversion);
 }
 
 }  // namespace
@@ -87,18 +87,18 @@ extern "C" TARVEL_RUNTIME_API int wsprintfW(LPWSTR buffer, LPCWSTR format, ...) 
             continue;
         }
         ++p;
-        Spec spec;
+        Conversion conversion;
         for (;; ++p) {
             if (*p == u'-') {
-                spec.leftAlign = true;
+                conversion.leftAlign = true;
             } else if (*p == u'0') {
-                spec.zeroPad = true;
+                conversion.zeroPad = true;
             } else {
                 break;
             }
         }
         while (*p >= u'0' && *p <= u'9') {
-            spec.width = spec.width * 10 + (*p - u'0');
+            conversion.width = conversion.width * 10 + (*p - u'0');
             ++p;
         }
         bool wide64 = false;
@@ -118,12 +118,12 @@ extern "C" TARVEL_RUNTIME_API int wsprintfW(LPWSTR buffer, LPCWSTR format, ...) 
                 while (text[length] != 0) {
                     ++length;
                 }
-                putPadded(out, text, length, spec);
+                putPadded(out, text, length, conversion);
                 break;
             }
             case u'c': {
                 const char16_t unit = char16_t(va_arg(args, int));
-                putPadded(out, &unit, 1, spec);
+                putPadded(out, &unit, 1, conversion);
                 break;
             }
             case u'd':
@@ -132,7 +132,7 @@ extern "C" TARVEL_RUNTIME_API int wsprintfW(LPWSTR buffer, LPCWSTR format, ...) 
                 const unsigned long long magnitude =
                     value < 0 ? 0ULL - static_cast<unsigned long long>(value)
                               : static_cast<unsigned long long>(value);
-                putNumber(out, magnitude, value < 0, 10, false, spec);
+                putNumber(out, magnitude, value < 0, 10, false, conversion);
                 break;
             }
             case u'u':
@@ -140,7 +140,7 @@ extern "C" TARVEL_RUNTIME_API int wsprintfW(LPWSTR buffer, LPCWSTR format, ...) 
             case u'X': {
                 const unsigned long long value =
                     wide64 ? va_arg(args, unsigned long long) : va_arg(args, unsigned int);
-                putNumber(out, value, false, *p == u'u' ? 10 : 16, *p == u'X', spec);
+                putNumber(out, value, false, *p == u'u' ? 10 : 16, *p == u'X', conversion);
                 break;
             }
             case u'%':
