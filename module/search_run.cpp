@@ -27,8 +27,8 @@ void appendBstr(BSTR text, LineBuffer& line) {
 }  // namespace
 
 HRESULT SearchRun::run(SearchRequest* request, HostAppInfo* info) {
-    // Declared in the reverse of the teardown order, so that every exit releases the command
-    // (T2, T3), the session (T4), the SQL text (T5) and the data source (T6) in turn.
+    // Declared in the reverse of the teardown order, so that every exit releases the command,
+    // then the session, the SQL text and last the data source.
     DataSource dataSource;
     TaskMemPtr<WCHAR> sql;
     HRESULT hr = QueryTranslator::translate(request->query, sql.put(), request->maxResults);

@@ -156,8 +156,7 @@ HRESULT DynamicAccessor::bindColumns(IUnknown* rowset) {
         hr = bindAllColumns(rowset, accessor.get(), bindings);
     } catch (const HResultException& failure) {
         freeObjectDescriptions(bindings, columnCount);
-        ModuleAllocator::release(columnFlags);
-        columnFlags = nullptr;
+        releaseModuleBlock(columnFlags);
         hr = failure.hr;
     }
     ModuleAllocator::release(bindings);
@@ -166,7 +165,7 @@ HRESULT DynamicAccessor::bindColumns(IUnknown* rowset) {
 
 HRESULT DynamicAccessor::bindAllColumns(IUnknown* rowset, IAccessor* accessor,
                                         ColumnBinding* bindings) {
-    ModuleAllocator::release(columnFlags);
+    releaseModuleBlock(columnFlags);
     columnFlags = static_cast<BYTE*>(ModuleAllocator::allocate(columnCount));
     if (columnFlags == nullptr) {
         return E_OUTOFMEMORY;
@@ -185,7 +184,7 @@ HRESULT DynamicAccessor::bindAllColumns(IUnknown* rowset, IAccessor* accessor,
         }
     }
     if (SUCCEEDED(hr)) {
-        ModuleAllocator::release(rowBuffer);
+        releaseModuleBlock(rowBuffer);
         rowBuffer = static_cast<BYTE*>(ModuleAllocator::allocate(runningOffset));
         if (rowBuffer == nullptr) {
             hr = E_OUTOFMEMORY;
@@ -200,8 +199,7 @@ HRESULT DynamicAccessor::bindAllColumns(IUnknown* rowset, IAccessor* accessor,
                                accessor);
     }
     if (FAILED(hr)) {
-        ModuleAllocator::release(columnFlags);
-        columnFlags = nullptr;
+        releaseModuleBlock(columnFlags);
     }
     return hr;
 }
@@ -461,10 +459,6 @@ DBBYTEOFFSET DynamicAccessor::statusAfterPrevious(DBORDINAL index) const {
     return status;
 }
 
-void DynamicAccessor::freeAccessorSlots() {
-    AccessorSlot* slots = accessorSlots;
-    accessorSlots = nullptr;
-    ModuleAllocator::release(slots);
-}
+void DynamicAccessor::freeAccessorSlots() { releaseModuleBlock(accessorSlots); }
 
 }  // namespace tarvel

@@ -23,6 +23,15 @@ public:
     static long liveBlocks();
 };
 
+// Frees a block the module allocated and held in a field: the field is cleared first, so a
+// second call frees nothing.
+template <class T>
+void releaseModuleBlock(T*& field) {
+    T* block = field;
+    field = nullptr;
+    ModuleAllocator::release(block);
+}
+
 // Adds and rounds up byte counts; a result that would not fit saturates, so that allocating it
 // fails.
 inline size_t addSaturating(size_t a, size_t b) {

@@ -150,12 +150,8 @@ void DynamicAccessor::clearColumns() {
     OLECHAR* names = columnNames;
     columnNames = nullptr;
     CoTaskMemFree(names);
-    BYTE* buffer = rowBuffer;
-    rowBuffer = nullptr;
-    ModuleAllocator::release(buffer);
-    BYTE* flags = columnFlags;
-    columnFlags = nullptr;
-    ModuleAllocator::release(flags);
+    releaseModuleBlock(rowBuffer);
+    releaseModuleBlock(columnFlags);
     columnCount = 0;
 }
 

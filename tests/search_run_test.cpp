@@ -187,16 +187,16 @@ TEST_F(SearchRunTest, TruncatedValueIsPrintedAsTheProviderCutIt) {
               searchLines(oneColumn(DBTYPE_WSTR, 5, {Cell::ofText(TARVEL_UTF16("C:\\long"))})));
 }
 
-TEST_F(SearchRunTest, TeardownAfterANormalEndRunsT1ToT6) {
+TEST_F(SearchRunTest, TeardownAfterANormalEndReleasesResultsCommandSessionTextDataSource) {
     searchLines(pathTable({TARVEL_UTF16("C:\\a")}));
     EXPECT_EQ((Journal{"IRowset::ReleaseRows(1,[1])", "IRowset::GetNextRows(0,0,1)",
-                       // T1: the command's results
+                       // the command's results
                        "IRowset::QueryInterface(IAccessor)", "IAccessor::ReleaseAccessor(1)",
                        "IAccessor::Release", "free column info", "free column names",
                        "IRowset::Release", "IRowsetChange::Release",
-                       // T2: the command
+                       // the command
                        "ICommand::Release",
-                       // T4: the session; T5: the SQL text; T6: the data source
+                       // the session, the SQL text, the data source
                        "IOpenRowset::Release", std::string("free text \"") + kSql + "\"",
                        "IDBInitialize::Release"}),
               journalFrom("IRowset::ReleaseRows(1,[1])"));
@@ -241,7 +241,7 @@ TEST(SearchRunTeardown, AfterAFailedSetupStepTheTeardownEntersLater) {
           freeText, "IDBInitialize::Release"}},
         {"IAccessor::CreateAccessor",
          {"IAccessor::CreateAccessor(2,1,540) -> 0x80004005", "IAccessor::Release",
-          // T2 first, then the command's destruction closes the results
+          // the command first, then its destruction closes the results
           "ICommand::Release", "IRowset::QueryInterface(IAccessor)",
           "IAccessor::ReleaseAccessor(0)", "IAccessor::Release", "free column info",
           "free column names", "IRowset::Release", "IRowsetChange::Release", "IOpenRowset::Release",
