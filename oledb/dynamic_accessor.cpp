@@ -459,6 +459,8 @@ DBBYTEOFFSET DynamicAccessor::statusAfterPrevious(DBORDINAL index) const {
     return status;
 }
 
-void DynamicAccessor::freeAccessorSlots() { releaseModuleBlock(accessorSlots); }
+void DynamicAccessor::freeAccessorSlots() {
+    releaseModuleBlock(accessorSlots);
+}
 
 }  // namespace tarvel

@@ -26,9 +26,6 @@ WString absoluteFolder(const WString& path);
 void walkFolder(const WString& root,
                 const std::function<void(const WString& path, const WString& name)>& visit);
 
-// The separator of path components.
-WCHAR pathSeparator();
-
 // Writes UTF-8 bytes to standard output or standard error as they are, without any newline
 // translation, and flushes.
 void writeOut(const std::string& bytes);

@@ -30,7 +30,6 @@ std::optional<HRESULT> Instrumentation::enter(std::string_view method, std::stri
         }
     }
     if (failure) {
-        delivered_ = true;
         entry += " -> " + hresultText(*failure);
     }
     journal_.push_back(std::move(entry));

@@ -46,8 +46,6 @@ public:
     // The n-th call made through enter (counted from 1) fails with hr.
     void failNth(long n, HRESULT hr);
     long callCount() const { return calls_; }
-    // Whether a planned failure has been reported.
-    bool failureDelivered() const { return delivered_; }
 
     // Objects made under this instrumentation stay alive until it ends, so that their counts can
     // be read after the last reference is gone.
@@ -70,7 +68,6 @@ private:
     long failAt_ = 0;
     HRESULT failAtResult_ = S_OK;
     long calls_ = 0;
-    bool delivered_ = false;
     std::vector<ObjectCore*> objects_;
 };
 

@@ -728,7 +728,6 @@ HRESULT TableRowset::CreateAccessor(DBACCESSORFLAGS dwAccessorFlags, DBCOUNTITEM
     checkBindingsFit(accessor.bindings, cbRowSize);
     const HACCESSOR handle = nextAccessor_++;
     accessors_.emplace(handle, std::move(accessor));
-    ++accessorsCreated_;
     *phAccessor = handle;
     return S_OK;
 }

@@ -24,7 +24,6 @@ public:
     size_t mostRowsHeld() const { return mostRowsHeld_; }
     size_t outstandingAccessors() const { return accessors_.size(); }
     size_t outstandingChapters() const;
-    size_t accessorsCreated() const { return accessorsCreated_; }
     // The bindings of the most recent accessor, as CreateAccessor received them.
     const std::vector<DBBINDING>& lastBindings() const { return lastBindings_; }
     const std::vector<DBOBJECT>& lastObjects() const { return lastObjects_; }
@@ -116,7 +115,6 @@ private:
     std::map<HACCESSOR, Accessor> accessors_;
     std::map<HCHAPTER, DBREFCOUNT> chapters_;
     size_t mostRowsHeld_ = 0;
-    size_t accessorsCreated_ = 0;
     std::vector<DBBINDING> lastBindings_;
     std::vector<DBOBJECT> lastObjects_;
     DBACCESSORFLAGS lastFlags_ = 0;

@@ -20,10 +20,15 @@ const WCHAR kText[] = TARVEL_UTF16("SELECT 1");
 class CommandTest : public ::testing::Test {
 protected:
     void SetUp() override { world_.setTable(pathTable({TARVEL_UTF16("C:\\a")})); }
-    void TearDown() override { EXPECT_EQ(Journal{}, world_.leftovers()); }
+    void TearDown() override {
+        session_.close();
+        dataSource_.initializer.reset();
+        EXPECT_EQ(Journal{}, world_.leftovers());
+    }
 
     Instrumentation& journal() { return world_.instrumentation; }
     // Opens data source and session; the journal starts after them.
+    void openSession() { openSession(dataSource_, session_); }
     void openSession(DataSource& dataSource, Session& session) {
         ASSERT_EQ(S_OK, dataSource.open(kInitString));
         ASSERT_EQ(S_OK, session.open(dataSource));
@@ -31,6 +36,8 @@ protected:
     }
 
     SearchWorld world_;
+    DataSource dataSource_;
+    Session session_;
 };
 
 TEST_F(CommandTest, OpensTheDataSourceThroughTheInitializationService) {
@@ -103,11 +110,9 @@ TEST_F(CommandTest, DataSourceWithoutSessionsOrFailingCreateSessionLeavesNoSessi
 }
 
 TEST_F(CommandTest, CreatesACommandAndGivesItTheText) {
-    DataSource dataSource;
-    Session session;
-    openSession(dataSource, session);
+    openSession();
     Command command(BlobHandling::Default, 8000);
-    EXPECT_EQ(S_OK, command.create(session, kText));
+    EXPECT_EQ(S_OK, command.create(session_, kText));
     EXPECT_EQ(
         (Journal{"IOpenRowset::QueryInterface(IDBCreateCommand)",
                  "IDBCreateCommand::CreateCommand(ICommand)", "IDBCreateCommand::Release",
@@ -117,13 +122,11 @@ TEST_F(CommandTest, CreatesACommandAndGivesItTheText) {
 }
 
 TEST_F(CommandTest, CreatingTwiceReleasesTheFirstCommandFirst) {
-    DataSource dataSource;
-    Session session;
-    openSession(dataSource, session);
+    openSession();
     Command command(BlobHandling::Default, 8000);
-    ASSERT_EQ(S_OK, command.create(session, kText));
+    ASSERT_EQ(S_OK, command.create(session_, kText));
     journal().clearJournal();
-    ASSERT_EQ(S_OK, command.create(session, kText));
+    ASSERT_EQ(S_OK, command.create(session_, kText));
     const Journal entries = journal().journal();
     ASSERT_GE(entries.size(), 3u);
     EXPECT_EQ("ICommand::Release", entries[0]);
@@ -145,12 +148,10 @@ TEST_F(CommandTest, CommandCreationFailuresLeaveNoCommand) {
 }
 
 TEST_F(CommandTest, RejectedTextKeepsTheCommandUntilClose) {
-    DataSource dataSource;
-    Session session;
-    openSession(dataSource, session);
+    openSession();
     journal().failCall("ICommandText::SetCommandText", DB_E_ERRORSINCOMMAND);
     Command command(BlobHandling::Default, 8000);
-    EXPECT_EQ(DB_E_ERRORSINCOMMAND, command.create(session, kText));
+    EXPECT_EQ(DB_E_ERRORSINCOMMAND, command.create(session_, kText));
     EXPECT_NE(nullptr, command.command.get());
     EXPECT_EQ("ICommandText::Release", journal().journal().back());
     command.close();
@@ -160,20 +161,16 @@ TEST_F(CommandTest, RejectedTextKeepsTheCommandUntilClose) {
 
 TEST_F(CommandTest, CommandWithoutTextInterfaceFailsTheCreation) {
     world_.providerConfig.withheld.push_back(&IID_ICommandText);
-    DataSource dataSource;
-    Session session;
-    openSession(dataSource, session);
+    openSession();
     Command command(BlobHandling::Default, 8000);
-    EXPECT_EQ(E_NOINTERFACE, command.create(session, kText));
+    EXPECT_EQ(E_NOINTERFACE, command.create(session_, kText));
     EXPECT_NE(nullptr, command.command.get());
 }
 
 TEST_F(CommandTest, ExecutionAttachesTheRowsetAndBindsItsColumns) {
-    DataSource dataSource;
-    Session session;
-    openSession(dataSource, session);
+    openSession();
     Command command(BlobHandling::Default, 8000);
-    ASSERT_EQ(S_OK, command.create(session, kText));
+    ASSERT_EQ(S_OK, command.create(session_, kText));
     journal().clearJournal();
     EXPECT_EQ(S_OK, command.execute());
     EXPECT_NE(nullptr, command.rowset.rowsetInterface.get());
@@ -188,11 +185,9 @@ TEST_F(CommandTest, ExecutionAttachesTheRowsetAndBindsItsColumns) {
 }
 
 TEST_F(CommandTest, FailedExecutionHoldsNoRowset) {
-    DataSource dataSource;
-    Session session;
-    openSession(dataSource, session);
+    openSession();
     Command command(BlobHandling::Default, 8000);
-    ASSERT_EQ(S_OK, command.create(session, kText));
+    ASSERT_EQ(S_OK, command.create(session_, kText));
     journal().failCall("ICommand::Execute", static_cast<HRESULT>(0x80041605));
     EXPECT_EQ(static_cast<HRESULT>(0x80041605), command.execute());
     EXPECT_EQ(nullptr, command.rowset.rowsetInterface.get());
@@ -204,11 +199,9 @@ TEST_F(CommandTest, ExecutionWithoutRowsetSkipsChangeAndBinding) {
         table.reset();
         return DB_S_NORESULT;
     };
-    DataSource dataSource;
-    Session session;
-    openSession(dataSource, session);
+    openSession();
     Command command(BlobHandling::Default, 8000);
-    ASSERT_EQ(S_OK, command.create(session, kText));
+    ASSERT_EQ(S_OK, command.create(session_, kText));
     journal().clearJournal();
     EXPECT_EQ(DB_S_NORESULT, command.execute());
     EXPECT_EQ(Journal{"ICommand::Execute(IRowset)"}, journal().journal());
@@ -218,31 +211,25 @@ TEST_F(CommandTest, ExecutionWithoutRowsetSkipsChangeAndBinding) {
 
 TEST_F(CommandTest, RowsetWithoutChangeInterfaceIsNoFailure) {
     world_.providerConfig.withheld.push_back(&IID_IRowsetChange);
-    DataSource dataSource;
-    Session session;
-    openSession(dataSource, session);
+    openSession();
     Command command(BlobHandling::Default, 8000);
-    ASSERT_EQ(S_OK, command.create(session, kText));
+    ASSERT_EQ(S_OK, command.create(session_, kText));
     EXPECT_EQ(S_OK, command.execute());
     EXPECT_EQ(nullptr, command.rowset.changeInterface.get());
 }
 
 TEST_F(CommandTest, PositiveBindingResultBecomesSuccess) {
-    DataSource dataSource;
-    Session session;
-    openSession(dataSource, session);
+    openSession();
     Command command(BlobHandling::Default, 8000);
-    ASSERT_EQ(S_OK, command.create(session, kText));
+    ASSERT_EQ(S_OK, command.create(session_, kText));
     journal().failCall("IAccessor::CreateAccessor", DB_S_ERRORSOCCURRED);
     EXPECT_EQ(S_OK, command.execute());
 }
 
 TEST_F(CommandTest, CloseWithoutParameterAccessorAsksNothingAndRepeatsHarmlessly) {
-    DataSource dataSource;
-    Session session;
-    openSession(dataSource, session);
+    openSession();
     Command command(BlobHandling::Default, 8000);
-    ASSERT_EQ(S_OK, command.create(session, kText));
+    ASSERT_EQ(S_OK, command.create(session_, kText));
     journal().clearJournal();
     command.close();
     command.close();
@@ -250,11 +237,9 @@ TEST_F(CommandTest, CloseWithoutParameterAccessorAsksNothingAndRepeatsHarmlessly
 }
 
 TEST_F(CommandTest, ParameterAccessorNeedsTheCommandsAccessorInterface) {
-    DataSource dataSource;
-    Session session;
-    openSession(dataSource, session);
+    openSession();
     Command command(BlobHandling::Default, 8000);
-    ASSERT_EQ(S_OK, command.create(session, kText));
+    ASSERT_EQ(S_OK, command.create(session_, kText));
     command.parameterAccessor = 5;
     journal().clearJournal();
     command.close();
@@ -265,12 +250,10 @@ TEST_F(CommandTest, ParameterAccessorNeedsTheCommandsAccessorInterface) {
 }
 
 TEST_F(CommandTest, DestroyingAfterCloseReleasesNothingMore) {
-    DataSource dataSource;
-    Session session;
-    openSession(dataSource, session);
+    openSession();
     {
         Command command(BlobHandling::Default, 8000);
-        ASSERT_EQ(S_OK, command.create(session, kText));
+        ASSERT_EQ(S_OK, command.create(session_, kText));
         ASSERT_EQ(S_OK, command.execute());
         ASSERT_EQ(S_OK, command.rowset.moveToFirstRow());
         journal().clearJournal();
@@ -287,12 +270,10 @@ TEST_F(CommandTest, DestroyingAfterCloseReleasesNothingMore) {
 }
 
 TEST_F(CommandTest, FailedBindingIsTornDownCommandFirstThenResults) {
-    DataSource dataSource;
-    Session session;
-    openSession(dataSource, session);
+    openSession();
     {
         Command command(BlobHandling::Default, 8000);
-        ASSERT_EQ(S_OK, command.create(session, kText));
+        ASSERT_EQ(S_OK, command.create(session_, kText));
         journal().failCall("IAccessor::CreateAccessor", DB_E_BADBINDINFO);
         EXPECT_EQ(DB_E_BADBINDINFO, command.execute());
         journal().clearJournal();

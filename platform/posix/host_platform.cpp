@@ -78,10 +78,6 @@ void walkFolder(const WString& root,
     walk(utf8FromUtf16(root), visit);
 }
 
-WCHAR pathSeparator() {
-    return u'/';
-}
-
 void writeOut(const std::string& bytes) {
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
     std::fflush(stdout);

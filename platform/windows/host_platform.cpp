@@ -100,10 +100,6 @@ void walkFolder(const WString& root,
     walk(root, visit);
 }
 
-WCHAR pathSeparator() {
-    return L'\\';
-}
-
 void writeOut(const std::string& bytes) {
     writeTo(stdout, bytes);
 }
