@@ -42,6 +42,7 @@ typedef HINSTANCE HMODULE;
 
 typedef char16_t WCHAR;
 typedef WCHAR* LPWSTR;
+typedef char* LPSTR;
 typedef const WCHAR* LPCWSTR;
 typedef WCHAR OLECHAR;
 typedef OLECHAR* LPOLESTR;
@@ -205,6 +206,5 @@ struct FILETIME {
 };
 
 // Named only in signatures of interfaces the module never calls.
-struct PROPVARIANT;
 struct PROPERTYKEY;
 struct IEnumString;

@@ -69,6 +69,11 @@ enum VARENUM {
     VT_UI8 = 21,
     VT_INT = 22,
     VT_UINT = 23,
+    VT_LPSTR = 30,
+    VT_LPWSTR = 31,
+    VT_FILETIME = 64,
+    VT_BLOB = 65,
+    VT_CLSID = 72,
     VT_VECTOR = 0x1000,
     VT_ARRAY = 0x2000,
     VT_BYREF = 0x4000,
@@ -121,7 +126,46 @@ typedef VARIANT VARIANTARG;
 #define V_UNKNOWN(v) ((v)->punkVal)
 #define V_ARRAY(v) ((v)->parray)
 
+// A property value: a VARIANT's layout with the property types' members. Strings, GUIDs, blobs
+// and the element blocks of vectors live in the task allocator.
+struct BLOB {
+    ULONG cbSize;
+    BYTE* pBlobData;
+};
+
+struct CALPWSTR {
+    ULONG cElems;
+    LPWSTR* pElems;
+};
+
+struct PROPVARIANT {
+    union {
+        struct {
+            VARTYPE vt;
+            WORD wReserved1;
+            WORD wReserved2;
+            WORD wReserved3;
+            union {
+                LONG lVal;
+                SHORT iVal;
+                VARIANT_BOOL boolVal;
+                DOUBLE dblVal;
+                BSTR bstrVal;
+                LPSTR pszVal;
+                LPWSTR pwszVal;
+                CLSID* puuid;
+                BLOB blob;
+                CALPWSTR calpwstr;
+                IUnknown* punkVal;
+                SAFEARRAY* parray;
+            };
+        };
+        DECIMAL decVal;
+    };
+};
+
 extern "C" {
+HRESULT PropVariantClear(PROPVARIANT* pvar);
 BSTR SysAllocString(const OLECHAR* psz);
 BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui);
 void SysFreeString(BSTR bstrString);

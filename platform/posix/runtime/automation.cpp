@@ -132,6 +132,56 @@ extern "C" TARVEL_RUNTIME_API HRESULT VariantClear(VARIANTARG* pvarg) {
     return S_OK;
 }
 
+// Frees what a property value owns and leaves it empty. Vectors of strings free each string
+// before the element block; other vectors own only their element block.
+extern "C" TARVEL_RUNTIME_API HRESULT PropVariantClear(PROPVARIANT* pvar) {
+    if (pvar == nullptr) {
+        return S_OK;
+    }
+    const VARTYPE vt = pvar->vt;
+    if ((vt & VT_BYREF) != 0) {
+        // Points at memory the value does not own.
+    } else if ((vt & VT_ARRAY) != 0) {
+        SafeArrayDestroy(pvar->parray);
+    } else if ((vt & VT_VECTOR) != 0) {
+        const VARTYPE element = VARTYPE(vt & ~VT_VECTOR);
+        if (element == VT_LPWSTR || element == VT_LPSTR || element == VT_BSTR) {
+            for (ULONG i = 0; pvar->calpwstr.pElems != nullptr && i < pvar->calpwstr.cElems; ++i) {
+                if (element == VT_BSTR) {
+                    SysFreeString(pvar->calpwstr.pElems[i]);
+                } else {
+                    CoTaskMemFree(pvar->calpwstr.pElems[i]);
+                }
+            }
+        }
+        CoTaskMemFree(pvar->calpwstr.pElems);
+    } else {
+        switch (vt) {
+            case VT_BSTR:
+                SysFreeString(pvar->bstrVal);
+                break;
+            case VT_LPSTR:
+            case VT_LPWSTR:
+            case VT_CLSID:
+                CoTaskMemFree(pvar->pwszVal);
+                break;
+            case VT_BLOB:
+                CoTaskMemFree(pvar->blob.pBlobData);
+                break;
+            case VT_UNKNOWN:
+            case VT_DISPATCH:
+                if (pvar->punkVal != nullptr) {
+                    pvar->punkVal->Release();
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    std::memset(pvar, 0, sizeof(*pvar));
+    return S_OK;
+}
+
 extern "C" TARVEL_RUNTIME_API SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound,
                                                                ULONG cElements) {
     const ULONG size = elementSize(vt);
