@@ -5,6 +5,14 @@ namespace tarvel::service {
 ObjectCore::ObjectCore(Instrumentation* instrumentation, std::string name)
     : instrumentation_(instrumentation), name_(std::move(name)) {}
 
+ULONG ObjectCore::addRefFrom(const char* via) {
+    if (references_ <= 0 && instrumentation_ != nullptr) {
+        instrumentation_->error("call on released " + name_ + ": " + via + "::AddRef");
+        return 0;
+    }
+    return addRef();
+}
+
 ULONG ObjectCore::release(const char* via) {
     if (via != nullptr && instrumentation_ != nullptr) {
         instrumentation_->note(std::string(via) + "::Release");

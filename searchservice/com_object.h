@@ -50,6 +50,8 @@ public:
     virtual ~ObjectCore() = default;
 
     ULONG addRef() { return ULONG(++references_); }
+    // AddRef through an interface: a released object is not brought back.
+    ULONG addRefFrom(const char* via);
     ULONG release(const char* via);
     long references() const { return references_; }
     const std::string& name() const { return name_; }
@@ -63,8 +65,17 @@ protected:
     // Runs when the last reference goes: the object lets go of the objects it holds.
     virtual void finalRelease() {}
 
+    // A call on an object whose last reference is gone is a fault of the caller's, however
+    // politely a kept-alive object could answer it: it is recorded and refused.
     std::optional<HRESULT> enter(std::string_view method, std::string_view detail = {}) {
-        return instrumentation_ ? instrumentation_->enter(method, detail) : std::nullopt;
+        if (instrumentation_ == nullptr) {
+            return std::nullopt;
+        }
+        if (references_ <= 0) {
+            instrumentation_->error("call on released " + name_ + ": " + std::string(method));
+            return E_UNEXPECTED;
+        }
+        return instrumentation_->enter(method, detail);
     }
     HRESULT unexpected(std::string_view method) {
         return instrumentation_ ? instrumentation_->unexpected(method) : E_NOTIMPL;
@@ -116,7 +127,9 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         return self().queryInterface(InterfaceTraits<I>::name, riid, ppv);
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return self().addRef(); }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        return self().addRefFrom(InterfaceTraits<I>::name);
+    }
     ULONG STDMETHODCALLTYPE Release() override { return self().release(InterfaceTraits<I>::name); }
 
 private:

@@ -22,6 +22,20 @@ HRESULT handOut(Object* object, REFIID riid, void** ppv) {
     return hr;
 }
 
+// The failure of a call whose out-pointer is cleared, or, where the provider writes one
+// anyway, given the object that make() creates.
+template <class Make>
+HRESULT failWith(HRESULT failure, const ProviderConfig* config, REFIID riid, IUnknown** out,
+                 Make make) {
+    if (out != nullptr) {
+        *out = nullptr;
+        if (config->strayOnFailure) {
+            handOut(make(), riid, reinterpret_cast<void**>(out));
+        }
+    }
+    return failure;
+}
+
 }  // namespace
 
 // ---- ProviderDataSource
@@ -96,10 +110,8 @@ HRESULT ProviderDataSource::SetProperties(ULONG cPropertySets, DBPROPSET rgPrope
 HRESULT ProviderDataSource::CreateSession(IUnknown* pUnkOuter, REFIID riid,
                                           IUnknown** ppDBSession) {
     if (auto failure = enter("IDBCreateSession::CreateSession", interfaceName(riid))) {
-        if (ppDBSession != nullptr) {
-            *ppDBSession = nullptr;
-        }
-        return *failure;
+        return failWith(*failure, config_, riid, ppDBSession,
+                        [&] { return ProviderSession::create(instrumentation(), config_, this); });
     }
     if (ppDBSession == nullptr) {
         return E_INVALIDARG;
@@ -130,10 +142,8 @@ HRESULT ProviderSession::OpenRowset(IUnknown*, DBID*, DBID*, REFIID, ULONG, DBPR
 
 HRESULT ProviderSession::CreateCommand(IUnknown* pUnkOuter, REFIID riid, IUnknown** ppCommand) {
     if (auto failure = enter("IDBCreateCommand::CreateCommand", interfaceName(riid))) {
-        if (ppCommand != nullptr) {
-            *ppCommand = nullptr;
-        }
-        return *failure;
+        return failWith(*failure, config_, riid, ppCommand,
+                        [&] { return ProviderCommand::create(instrumentation(), config_, this); });
     }
     if (ppCommand == nullptr) {
         return E_INVALIDARG;
@@ -161,10 +171,12 @@ HRESULT ProviderCommand::Cancel() {
 HRESULT ProviderCommand::Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams,
                                  DBROWCOUNT* pcRowsAffected, IUnknown** ppRowset) {
     if (auto failure = enter("ICommand::Execute", interfaceName(riid))) {
-        if (ppRowset != nullptr) {
-            *ppRowset = nullptr;
-        }
-        return *failure;
+        return failWith(*failure, config_, riid, ppRowset, [&] {
+            TableRowset* rowset =
+                TableRowset::create(instrumentation(), std::make_shared<const Table>());
+            rowset->keepAlive(this);
+            return rowset;
+        });
     }
     if (ppRowset != nullptr) {
         *ppRowset = nullptr;
@@ -233,10 +245,8 @@ HRESULT ScriptedDataInitialize::GetDataSource(IUnknown* pUnkOuter, DWORD dwClsCt
     if (auto failure = enter("IDataInitialize::GetDataSource",
                              std::to_string(dwClsCtx) + "," + narrow(pwszInitializationString) +
                                  "," + interfaceName(riid))) {
-        if (ppDataSource != nullptr) {
-            *ppDataSource = nullptr;
-        }
-        return *failure;
+        return failWith(*failure, config_, riid, ppDataSource,
+                        [&] { return ProviderDataSource::create(instrumentation(), config_); });
     }
     if (ppDataSource == nullptr) {
         return E_INVALIDARG;

@@ -22,6 +22,9 @@ struct ProviderConfig {
     std::function<HRESULT()> initialize;
     // Interfaces the provider's objects do not offer, as "IDBCreateSession" and the like.
     std::vector<const IID*> withheld;
+    // A failing GetDataSource, CreateSession, CreateCommand or Execute still writes a new
+    // object, with its one reference, into the out-pointer.
+    bool strayOnFailure = false;
     // The rowset of the most recent execution, for tests to inspect.
     TableRowset* lastRowset = nullptr;
     // The provider string the data source was given (DBPROP_INIT_PROVIDERSTRING).

@@ -1,5 +1,7 @@
 #include "search_service.h"
 
+#include <cstdlib>
+
 #include "query_syntax.h"
 
 namespace tarvel::service {
@@ -13,6 +15,7 @@ const WCHAR kPathColumn[] = TARVEL_UTF16("System.ItemPathDisplay");
 
 SearchService::SearchService(WString root, Instrumentation* instrumentation)
     : root_(std::move(root)), instrumentation_(instrumentation) {
+    readTestSettings();
     searchConfig_.generator = generateSql;
     providerConfig_.initialize = [this] { return index_.build(root_); };
     providerConfig_.backend = [this](const WString& text, std::shared_ptr<const Table>& table) {
@@ -53,15 +56,38 @@ HRESULT SearchService::execute(const WString& text, std::shared_ptr<const Table>
         column.name = kPathColumn;
         column.ordinal = i + 1;
         column.type = DBTYPE_WSTR;
-        column.size = kPathColumnSize;
+        column.size = pathUnits_;
         column.flags = DBCOLUMNFLAGS_ISNULLABLE | DBCOLUMNFLAGS_MAYBENULL;
         result->columns.push_back(column);
     }
     for (WString& path : index_.search(query)) {
-        result->rows.push_back(Row(query.columns.size(), Cell::ofText(path)));
+        const Cell cell = unreadable(path) ? Cell::ofStatus(DBSTATUS_E_UNAVAILABLE)
+                                           : Cell::ofText(std::move(path));
+        result->rows.push_back(Row(query.columns.size(), cell));
     }
     table = std::move(result);
     return S_OK;
+}
+
+void SearchService::readTestSettings() {
+    if (const char* name = std::getenv("TARVEL_STANDIN_UNREADABLE")) {
+        unreadableName_ = utf16FromUtf8(name);
+    }
+    if (const char* units = std::getenv("TARVEL_STANDIN_PATH_UNITS")) {
+        const unsigned long value = std::strtoul(units, nullptr, 10);
+        if (value >= 1 && value <= kPathColumnSize) {
+            pathUnits_ = value;
+        }
+    }
+}
+
+bool SearchService::unreadable(const WString& path) const {
+    const size_t n = unreadableName_.size();
+    if (n == 0 || path.size() <= n || path.compare(path.size() - n, n, unreadableName_) != 0) {
+        return false;
+    }
+    const WCHAR before = path[path.size() - n - 1];
+    return before == u'/' || before == u'\\';
 }
 
 }  // namespace tarvel::service

@@ -30,8 +30,17 @@ public:
     HRESULT execute(const WString& text, std::shared_ptr<const Table>& table) const;
 
 private:
+    // Test-only settings, read from the environment when the service is made:
+    // TARVEL_STANDIN_UNREADABLE names items (by file name) whose path the provider cannot
+    // deliver: their rows carry DBSTATUS_E_UNAVAILABLE. TARVEL_STANDIN_PATH_UNITS sets the
+    // reported size of the path column (1 to 4095), so that longer paths come cut.
+    void readTestSettings();
+    bool unreadable(const WString& path) const;
+
     WString root_;
     Instrumentation* instrumentation_;
+    WString unreadableName_;
+    DBLENGTH pathUnits_ = kPathColumnSize;
     DirectoryIndex index_;
     SearchServiceConfig searchConfig_;
     ProviderConfig providerConfig_;

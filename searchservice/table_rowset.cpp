@@ -162,6 +162,33 @@ void TableRowset::recordBlock(const char* what) {
     }
 }
 
+LPWSTR TableRowset::taskText(const WString& text, const char* what) {
+    auto* copy = static_cast<LPWSTR>(CoTaskMemAlloc((text.size() + 1) * sizeof(WCHAR)));
+    recordBlock(what);
+    std::memcpy(copy, text.c_str(), (text.size() + 1) * sizeof(WCHAR));
+    return copy;
+}
+
+void TableRowset::fillAfterField(const DBBINDING& binding, BYTE* data) {
+    // Only up to a part of the same binding, so the bytes are known to be inside the row.
+    const DBBYTEOFFSET end = binding.obValue + binding.cbMaxLen;
+    DBBYTEOFFSET next = end;
+    auto nearer = [&](DBBYTEOFFSET part) {
+        if (part >= end && (next == end || part < next)) {
+            next = part;
+        }
+    };
+    if ((binding.dwPart & DBPART_LENGTH) != 0) {
+        nearer(binding.obLength);
+    }
+    if ((binding.dwPart & DBPART_STATUS) != 0) {
+        nearer(binding.obStatus);
+    }
+    if (next > end) {
+        std::memset(data + end, kSentinel, next - end);
+    }
+}
+
 const Cell& TableRowset::cellAt(size_t row, size_t column, Cell& scratch) const {
     if (table_->generator) {
         scratch = Cell{};
@@ -328,6 +355,11 @@ DBSTATUS TableRowset::writeValue(const DBBINDING& binding, const DBOBJECT* objec
             if (room == 0) {
                 return DBSTATUS_S_TRUNCATED;
             }
+            if (table_->quirks.unterminatedText && text.size() >= room) {
+                std::memcpy(value, text.data(), room * sizeof(WCHAR));
+                fillAfterField(binding, value - binding.obValue);
+                return text.size() > room ? DBSTATUS_S_TRUNCATED : DBSTATUS_S_OK;
+            }
             const size_t copied = std::min(text.size(), room - 1);
             std::memcpy(value, text.data(), copied * sizeof(WCHAR));
             const WCHAR terminator = 0;
@@ -398,6 +430,31 @@ DBSTATUS TableRowset::writeValue(const DBBINDING& binding, const DBOBJECT* objec
             }
             std::memcpy(value, &variant, sizeof variant);
             *length = sizeof variant;
+            return DBSTATUS_S_OK;
+        }
+        case DBTYPE_PROPVARIANT: {
+            PROPVARIANT property;
+            std::memset(&property, 0, sizeof property);
+            if (cell.kind == Cell::Kind::Text) {
+                property.vt = VT_LPWSTR;
+                property.pwszVal = taskText(cell.text, "text in a PROPVARIANT");
+            } else if (cell.kind == Cell::Kind::Texts) {
+                property.vt = VT_VECTOR | VT_LPWSTR;
+                property.calpwstr.cElems = ULONG(cell.texts.size());
+                property.calpwstr.pElems = static_cast<LPWSTR*>(
+                    CoTaskMemAlloc(std::max<size_t>(cell.texts.size(), 1) * sizeof(LPWSTR)));
+                recordBlock("vector in a PROPVARIANT");
+                for (size_t i = 0; i < cell.texts.size(); ++i) {
+                    property.calpwstr.pElems[i] = taskText(cell.texts[i], "text in a vector");
+                }
+            } else if (cell.kind == Cell::Kind::Integer) {
+                property.vt = VT_I4;
+                property.lVal = LONG(cell.integer);
+            } else {
+                return DBSTATUS_E_CANTCONVERTVALUE;
+            }
+            std::memcpy(value, &property, sizeof property);
+            *length = sizeof property;
             return DBSTATUS_S_OK;
         }
         case DBTYPE_IUNKNOWN:
@@ -538,9 +595,11 @@ HRESULT TableRowset::GetNextRows(HCHAPTER hReserved, DBROWOFFSET lRowsOffset, DB
         cursor_ = total;
         return DB_S_ENDOFROWSET;
     }
-    const size_t count = std::min<size_t>(size_t(cRows), total - start);
+    const size_t wanted =
+        table_->quirks.rowsPerFetch != 0 ? table_->quirks.rowsPerFetch : size_t(cRows);
+    const size_t count = std::min<size_t>(wanted, total - start);
     HROW* handles = *prghRows;
-    if (handles == nullptr) {
+    if (handles == nullptr || table_->quirks.ownRowArrays) {
         handles = static_cast<HROW*>(CoTaskMemAlloc(count * sizeof(HROW)));
         if (handles == nullptr) {
             return E_OUTOFMEMORY;
@@ -609,6 +668,22 @@ HRESULT TableRowset::RestartPosition(HCHAPTER hReserved) {
 }
 
 // ---- IAccessor
+
+bool TableRowset::grantsObject(REFIID iid) const {
+    if (!table_->quirks.streamsAsReported) {
+        return true;
+    }
+    DBPROPID property = 0;
+    if (IsEqualGUID(iid, IID_ISequentialStream)) {
+        property = DBPROP_ISequentialStream;
+    } else if (IsEqualGUID(iid, IID_IStream)) {
+        property = DBPROP_IStream;
+    } else {
+        return true;
+    }
+    auto it = table_->properties.find(property);
+    return it != table_->properties.end() && it->second;
+}
 
 HRESULT TableRowset::AddRefAccessor(HACCESSOR hAccessor, DBREFCOUNT* pcRefCount) {
     if (auto failure = enter("IAccessor::AddRefAccessor", std::to_string(hAccessor))) {
@@ -712,6 +787,9 @@ HRESULT TableRowset::CreateAccessor(DBACCESSORFLAGS dwAccessorFlags, DBCOUNTITEM
         }
         if (binding.pObject != nullptr) {
             accessor.objects[k] = *binding.pObject;
+            if (status == DBBINDSTATUS_OK && !grantsObject(binding.pObject->iid)) {
+                status = DBBINDSTATUS_NOINTERFACE;
+            }
         }
         if (rgStatus != nullptr) {
             rgStatus[k] = status;
@@ -782,6 +860,12 @@ HRESULT TableRowset::GetColumnInfo(DBORDINAL* pcColumns, DBCOLUMNINFO** prgInfo,
         return E_OUTOFMEMORY;
     }
     recordBlock("column names");
+    if (table_->quirks.columnsWithoutInfo) {
+        std::memset(names, 0, units * sizeof(OLECHAR));
+        *pcColumns = columns.size();
+        *ppStringsBuffer = names;
+        return S_OK;
+    }
     auto* info = static_cast<DBCOLUMNINFO*>(CoTaskMemAlloc(columns.size() * sizeof(DBCOLUMNINFO)));
     if (info == nullptr) {
         CoTaskMemFree(names);
@@ -851,6 +935,9 @@ HRESULT TableRowset::GetProperties(const ULONG cPropertyIDSets,
             set.guidPropertySet,
             std::vector<DBPROPID>(set.rgPropertyIDs, set.rgPropertyIDs + set.cPropertyIDs));
     }
+    if (table_->quirks.extraPropertySet) {
+        wanted.emplace_back(DBPROPSET_DBINIT, std::vector<DBPROPID>{DBPROP_INIT_PROVIDERSTRING});
+    }
     auto* sets = static_cast<DBPROPSET*>(CoTaskMemAlloc(wanted.size() * sizeof(DBPROPSET)));
     if (sets == nullptr) {
         return E_OUTOFMEMORY;
@@ -886,8 +973,18 @@ HRESULT TableRowset::GetProperties(const ULONG cPropertyIDSets,
                 properties[p].dwStatus = DBPROPSTATUS_OK;
                 properties[p].vValue.vt = VT_BOOL;
                 properties[p].vValue.boolVal = it->second ? VARIANT_TRUE : VARIANT_FALSE;
+            } else if (IsEqualGUID(wanted[s].first, DBPROPSET_DBINIT)) {
+                ++supported;
+                properties[p].dwStatus = DBPROPSTATUS_OK;
+                properties[p].vValue.vt = VT_BSTR;
+                properties[p].vValue.bstrVal = SysAllocString(TARVEL_UTF16("Application=Windows"));
+                recordBlock("BSTR in a property");
             } else {
                 properties[p].dwStatus = DBPROPSTATUS_NOTSUPPORTED;
+                if (table_->quirks.undefinedUnsupportedValues) {
+                    std::memset(&properties[p].vValue.llVal, 0xFF,
+                                sizeof properties[p].vValue.llVal);
+                }
             }
         }
         sets[s].rgProperties = properties;

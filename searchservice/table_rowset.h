@@ -95,7 +95,13 @@ private:
         std::vector<std::unique_ptr<BYTE[]>> providerOwned;
     };
 
+    // The byte written after a text field that carries no terminator.
+    static constexpr BYTE kSentinel = 0xCC;
+
     const Cell& cellAt(size_t row, size_t column, Cell& scratch) const;
+    void fillAfterField(const DBBINDING& binding, BYTE* data);
+    LPWSTR taskText(const WString& text, const char* what);
+    bool grantsObject(REFIID iid) const;
     DBSTATUS writeBinding(const DBBINDING& binding, const DBOBJECT* object, const Cell& cell,
                           BYTE* data, HeldRow& row);
     DBSTATUS writeValue(const DBBINDING& binding, const DBOBJECT* object, const Cell& cell,

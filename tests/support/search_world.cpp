@@ -48,7 +48,12 @@ const WCHAR kProviderProgId[] = TARVEL_UTF16("Search.CollatorDSO.1");
 SearchWorld::SearchWorld(bool platformService) {
     host.journal = &instrumentation;
     ledger.journalFreesTo(&instrumentation);
-    entered_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    const HRESULT apartment = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    entered_ = SUCCEEDED(apartment);
+    require("entering the apartment", apartment);
+    if (!ledger.watching()) {
+        setupProblems_.push_back("set-up failed: the memory ledger is not watching");
+    }
     moduleBlocks_ = ModuleAllocator::liveBlocks();
     searchConfig.generator = [](const WString&, const service::QueryHelperSettings&, WString& sql) {
         sql.assign(kSql, kSql + sizeof kSql - 1);
@@ -58,15 +63,27 @@ SearchWorld::SearchWorld(bool platformService) {
         table = table_;
         return S_OK;
     };
-    registration_.add(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER, &instrumentation,
-                      service::SearchManager::make, &searchConfig);
+    require("registering the search manager",
+            registration_.add(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER, &instrumentation,
+                              service::SearchManager::make, &searchConfig));
     if (platformService) {
-        registration_.add(service::CLSID_StandInProvider, CLSCTX_INPROC_SERVER, &instrumentation,
-                          service::ProviderDataSource::make, &providerConfig);
-        progId_.add(kProviderProgId, service::CLSID_StandInProvider);
+        require("registering the provider",
+                registration_.add(service::CLSID_StandInProvider, CLSCTX_INPROC_SERVER,
+                                  &instrumentation, service::ProviderDataSource::make,
+                                  &providerConfig));
+        require("registering the provider's ProgID",
+                progId_.add(kProviderProgId, service::CLSID_StandInProvider));
     } else {
-        registration_.add(CLSID_MSDAINITIALIZE, CLSCTX_INPROC_SERVER, &instrumentation,
-                          service::ScriptedDataInitialize::make, &providerConfig);
+        require("registering the data-initialization service",
+                registration_.add(CLSID_MSDAINITIALIZE, CLSCTX_INPROC_SERVER, &instrumentation,
+                                  service::ScriptedDataInitialize::make, &providerConfig));
+    }
+}
+
+void SearchWorld::require(const char* step, HRESULT hr) {
+    if (FAILED(hr)) {
+        setupProblems_.push_back(std::string("set-up failed: ") + step + " " +
+                                 service::hresultText(hr));
     }
 }
 
@@ -84,6 +101,11 @@ void SearchWorld::setTable(Table table) {
 }
 
 int32_t SearchWorld::search(const WCHAR* query, int32_t maxResults) {
+    // A search in a world that is not there would prove nothing, least of all that nothing
+    // is delivered.
+    if (!ready()) {
+        return -1;
+    }
     SearchRequest request{query, 0, maxResults};
     searching = &host;
     const int32_t result = ModuleEntry(&host.info, CommandSearch, &request);
@@ -92,10 +114,9 @@ int32_t SearchWorld::search(const WCHAR* query, int32_t maxResults) {
 }
 
 std::vector<std::string> SearchWorld::leftovers() const {
-    std::vector<std::string> problems = instrumentation.errors();
-    if (!ledger.watching()) {
-        problems.push_back("the memory ledger is not watching (another one is)");
-    }
+    std::vector<std::string> problems = setupProblems_;
+    problems.insert(problems.end(), instrumentation.errors().begin(),
+                    instrumentation.errors().end());
     for (const std::string& live : instrumentation.liveObjects()) {
         problems.push_back("references left: " + live);
     }

@@ -46,7 +46,10 @@ public:
 
     // The table the command yields; null yields no rowset.
     void setTable(Table table);
-    // Runs a search through ModuleEntry and returns what it returned.
+    // Whether every registration of the set-up took; leftovers() names what did not.
+    bool ready() const { return setupProblems_.empty(); }
+    // Runs a search through ModuleEntry and returns what it returned; -1, without a search,
+    // when the set-up failed.
     int32_t search(const WCHAR* query = TARVEL_UTF16("report"), int32_t maxResults = 10);
     // Problems left after the search: objects with references, held rows, accessors and
     // chapters, unfreed or twice-freed blocks, module blocks, errors the fakes recorded.
@@ -59,6 +62,9 @@ public:
     MemoryLedger ledger;
 
 private:
+    void require(const char* step, HRESULT hr);
+
+    std::vector<std::string> setupProblems_;
     std::shared_ptr<const Table> table_;
     service::ClassRegistration registration_;
     long moduleBlocks_ = 0;
