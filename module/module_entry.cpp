@@ -1,3 +1,4 @@
+#include "apartment_scope.h"
 #include "host_records.h"
 #include "search_run.h"
 
@@ -28,15 +29,16 @@ int32_t search(HostAppInfo* info, SearchRequest* request) {
     if (request == nullptr || request->query == nullptr || request->query[0] == 0) {
         return 0;
     }
-    // Without a callback no line could be delivered; the search is not run at all.
-    if (info == nullptr || info->callback == nullptr) {
+    // Without a callback no line could be delivered; the search is not run at all. The field
+    // is read once: the search calls what was checked.
+    const HostCallback callback = info != nullptr ? info->callback : nullptr;
+    if (callback == nullptr) {
         return 0;
     }
-    if (FAILED(CoInitializeEx(nullptr, kApartmentFlags))) {
-        return 0;
+    const ApartmentScope apartment(kApartmentFlags);
+    if (apartment.entered()) {
+        SearchRun::run(request, info, callback);
     }
-    SearchRun::run(request, info);
-    CoUninitialize();
     return 0;
 }
 

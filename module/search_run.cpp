@@ -26,7 +26,7 @@ void appendBstr(BSTR text, LineBuffer& line) {
 
 }  // namespace
 
-HRESULT SearchRun::run(SearchRequest* request, HostAppInfo* info) {
+HRESULT SearchRun::run(SearchRequest* request, HostAppInfo* info, HostCallback callback) {
     // Declared in the reverse of the teardown order, so that every exit releases the command,
     // then the session, the SQL text and last the data source.
     DataSource dataSource;
@@ -55,19 +55,20 @@ HRESULT SearchRun::run(SearchRequest* request, HostAppInfo* info) {
     }
     HRESULT result = hr;
     if (command.rowset.rowsetInterface) {
-        result = walkRows(command.rowset, command.accessor, info);
+        result = walkRows(command.rowset, command.accessor, info, callback);
     }
     command.closeResults();
     command.close();
     return result == DB_S_ENDOFROWSET ? S_FALSE : result;
 }
 
-HRESULT SearchRun::walkRows(Rowset& rowset, const DynamicAccessor& accessor, HostAppInfo* info) {
+HRESULT SearchRun::walkRows(Rowset& rowset, const DynamicAccessor& accessor, HostAppInfo* info,
+                            HostCallback callback) {
     LineBuffer line;
     HRESULT hr = rowset.moveToFirstRow();
     while (hr == S_OK) {
         buildLine(accessor, line);
-        info->callback(info, HostOutputLine, const_cast<WCHAR*>(line.text()));
+        callback(info, HostOutputLine, const_cast<WCHAR*>(line.text()));
         hr = rowset.moveToNextRow();
     }
     return hr;

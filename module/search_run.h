@@ -11,13 +11,15 @@ namespace tarvel {
 
 class SearchRun {
 public:
-    static HRESULT run(SearchRequest* request, HostAppInfo* info);
+    // Lines go to callback, called with info as the host's record.
+    static HRESULT run(SearchRequest* request, HostAppInfo* info, HostCallback callback);
 
     // The line of the row in the accessor's row buffer.
     static void buildLine(const DynamicAccessor& accessor, LineBuffer& line);
 
 private:
-    static HRESULT walkRows(Rowset& rowset, const DynamicAccessor& accessor, HostAppInfo* info);
+    static HRESULT walkRows(Rowset& rowset, const DynamicAccessor& accessor, HostAppInfo* info,
+                            HostCallback callback);
     static void appendColumn(const DynamicAccessor& accessor, DBORDINAL ordinal, LineBuffer& line);
 };
 

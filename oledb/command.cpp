@@ -42,6 +42,9 @@ HRESULT Command::execute() {
     if (!command) {
         return E_UNEXPECTED;
     }
+    // The results of an earlier execution go first: their rewritten column data must not be
+    // taken for the new rowset's.
+    closeResults();
     DBROWCOUNT rowsAffected = 0;
     const HRESULT hr = command->Execute(nullptr, IID_IRowset, nullptr, &rowsAffected,
                                         rowset.rowsetInterface.putUnknown());

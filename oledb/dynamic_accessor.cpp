@@ -320,14 +320,19 @@ HRESULT DynamicAccessor::getRowsetProperties(IUnknown* rowset, const DBPROPID pr
     }
     if (SUCCEEDED(hr) && setCount > 0 && sets[0].rgProperties != nullptr) {
         for (ULONG i = 0; i < 2 && i < sets[0].cProperties; ++i) {
-            values[i] = sets[0].rgProperties[i].vValue.boolVal;
+            // An unsupported property comes back VT_EMPTY, its value bytes undefined.
+            const VARIANT& value = sets[0].rgProperties[i].vValue;
+            values[i] = V_VT(&value) == VT_BOOL ? V_BOOL(&value) : 0;
         }
     }
     // Every returned set's property array goes, also after DB_E_ERRORSOCCURRED (which still
-    // hands them over) and for sets beyond the one asked for.
+    // hands them over) and for sets beyond the one asked for, each value cleared first.
     for (ULONG i = 0; i < setCount; ++i) {
         DBPROP* properties = sets[i].rgProperties;
         sets[i].rgProperties = nullptr;
+        for (ULONG k = 0; properties != nullptr && k < sets[i].cProperties; ++k) {
+            VariantClear(&properties[k].vValue);
+        }
         CoTaskMemFree(properties);
     }
     CoTaskMemFree(sets);

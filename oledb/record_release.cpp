@@ -36,6 +36,7 @@ bool ownsMemory(DBTYPE type) {
         case DBTYPE_IDISPATCH:
         case DBTYPE_IUNKNOWN:
         case DBTYPE_VARIANT:
+        case DBTYPE_PROPVARIANT:
         case DBTYPE_HCHAPTER:
             return true;
         default:
@@ -109,6 +110,9 @@ void DynamicAccessor::releaseColumnValue(DBTYPE type, void* value, IRowset* rows
         }
     } else if (type == DBTYPE_VARIANT) {
         VariantClear(static_cast<VARIANT*>(value));
+    } else if (type == DBTYPE_PROPVARIANT) {
+        // Property values own strings, blobs and vectors as VARIANTs never do.
+        PropVariantClear(static_cast<PROPVARIANT*>(value));
     } else if (type == DBTYPE_HCHAPTER) {
         if (const HCHAPTER chapter = takeField<HCHAPTER>(value)) {
             releaseChapter(chapter, rowset);

@@ -2,6 +2,16 @@
 
 namespace tarvel {
 
+namespace {
+
+// GetData's answers for a row that was fetched although some or all of its columns could not
+// be read: each column's status says which. The row is there, and so are its other columns.
+bool onlyColumnsFailed(HRESULT hr) {
+    return hr == DB_S_ERRORSOCCURRED || hr == DB_E_ERRORSOCCURRED;
+}
+
+}  // namespace
+
 HRESULT Rowset::moveToFirstRow() {
     accessor->releaseRowValues(rowsetInterface.get());
     releaseRow();
@@ -20,8 +30,12 @@ HRESULT Rowset::moveToNextRow() {
     HROW* rows = &currentRow;
     HRESULT hr = rowsetInterface->GetNextRows(0, 0, 1, &obtained, &rows);
     if (rows != &currentRow && rows != nullptr) {
-        // A provider that allocated an array of its own despite being given one.
+        // A provider that allocated an array of its own despite being given one: the first row
+        // is kept, any others go at once, so that one row at most stays held.
         currentRow = obtained != 0 ? rows[0] : 0;
+        if (obtained > 1) {
+            rowsetInterface->ReleaseRows(obtained - 1, rows + 1, nullptr, nullptr, nullptr);
+        }
         CoTaskMemFree(rows);
     }
     if (hr != S_OK) {
@@ -42,8 +56,11 @@ HRESULT Rowset::fetchRow() {
             !accessor->accessorSlots[i].autoFetch) {
             continue;
         }
-        const HRESULT hr = rowsetInterface->GetData(currentRow, accessor->accessorSlots[i].handle,
-                                                    accessor->rowBuffer);
+        HRESULT hr = rowsetInterface->GetData(currentRow, accessor->accessorSlots[i].handle,
+                                              accessor->rowBuffer);
+        if (onlyColumnsFailed(hr)) {
+            hr = S_OK;
+        }
         if (FAILED(hr)) {
             return hr;
         }
@@ -63,17 +80,23 @@ void Rowset::releaseRow() {
 
 void Rowset::close() {
     if (ownedAccessor) {
+        std::unique_ptr<DynamicAccessor> owned = std::move(ownedAccessor);
         if (rowsetInterface) {
-            ownedAccessor->releaseRowValues(rowsetInterface.get());
-            ownedAccessor->releaseAccessorHandles(rowsetInterface.get());
+            owned->releaseRowValues(rowsetInterface.get());
+            owned->releaseAccessorHandles(rowsetInterface.get());
         }
-        ownedAccessor->clearColumns();
-        ownedAccessor.reset();
+        owned->clearColumns();
+        // The accessor the moves use may be this very one; it is gone now.
+        if (accessor == owned.get()) {
+            accessor = nullptr;
+        }
     }
     if (!rowsetInterface) {
         return;
     }
-    accessor->releaseRowValues(rowsetInterface.get());
+    if (accessor != nullptr) {
+        accessor->releaseRowValues(rowsetInterface.get());
+    }
     releaseRow();
     rowsetInterface.reset();
     changeInterface.reset();

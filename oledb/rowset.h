@@ -17,7 +17,8 @@ public:
 
     // Restarts the rowset and fetches its first row.
     HRESULT moveToFirstRow();
-    // Frees the current row and fetches the next one; S_OK only when a row was fetched whole.
+    // Frees the current row and fetches the next one. S_OK when a row was fetched; columns that
+    // could not be read then carry an error status.
     HRESULT moveToNextRow();
     HRESULT fetchRow();
     void releaseRow();

@@ -218,6 +218,31 @@ TEST_F(CommandTest, RowsetWithoutChangeInterfaceIsNoFailure) {
     EXPECT_EQ(nullptr, command.rowset.changeInterface.get());
 }
 
+TEST_F(CommandTest, ExecutingAgainClosesTheEarlierResultsBeforeBindingAfresh) {
+    openSession();
+    Command command(BlobHandling::Default, 8000);
+    ASSERT_EQ(S_OK, command.create(session_, kText));
+    ASSERT_EQ(S_OK, command.execute());
+    ASSERT_EQ(S_OK, command.rowset.moveToFirstRow());
+    journal().clearJournal();
+    EXPECT_EQ(S_OK, command.execute());
+    EXPECT_EQ(
+        (Journal{"IRowset::QueryInterface(IAccessor)", "IAccessor::ReleaseAccessor(1)",
+                 "IAccessor::Release", "free column info", "free column names",
+                 "IRowset::ReleaseRows(1,[1])", "IRowset::Release", "IRowsetChange::Release",
+                 "ICommand::Execute(IRowset)", "IRowset::QueryInterface(IRowsetChange)",
+                 "IRowset::QueryInterface(IAccessor)", "IRowset::QueryInterface(IColumnsInfo)",
+                 "IColumnsInfo::GetColumnInfo()", "IColumnsInfo::Release",
+                 "IAccessor::CreateAccessor(2,1,540)", "IAccessor::Release"}),
+        journal().journal());
+    // The new rowset's own column data, bound as on a first execution.
+    EXPECT_FALSE(command.accessor.overrideColumnInfo);
+    EXPECT_EQ(522u, command.accessor.columnInfo[0].ulColumnSize);
+    ASSERT_EQ(S_OK, command.rowset.moveToFirstRow());
+    EXPECT_EQ(WString(TARVEL_UTF16("C:\\a")),
+              WString(static_cast<const WCHAR*>(command.accessor.getValue(1))));
+}
+
 TEST_F(CommandTest, PositiveBindingResultBecomesSuccess) {
     openSession();
     Command command(BlobHandling::Default, 8000);

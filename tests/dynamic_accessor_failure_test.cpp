@@ -1,6 +1,7 @@
 // Every way the binding pass can fail, the state it leaves, and that releasing that state
 // afterwards leaks nothing and frees nothing twice.
 #include "rowset_fixture.h"
+#include "search_run.h"
 
 namespace tarvel {
 namespace {
@@ -152,11 +153,43 @@ TEST_F(BindingFailureTest, RowBufferAllocationLeavesOneEmptySlot) {
     ASSERT_EQ(1u, accessor.accessorSlotCount);
     EXPECT_EQ(0u, accessor.accessorSlots[0].handle);
     EXPECT_TRUE(accessor.accessorSlots[0].autoFetch);
-    // Nothing was fetched into a buffer that does not exist; the release reads nothing.
+    // Nothing was fetched into a buffer that does not exist; the release reads nothing, the
+    // reads find nothing, and a line shows every column as unreadable.
     accessor.releaseRowValues(rowsetOf(rowset));
+    DBSTATUS status = 77;
+    EXPECT_FALSE(accessor.getStatus(2, &status));
+    EXPECT_EQ(77u, status);
+    EXPECT_EQ(nullptr, accessor.getValue(2));
+    LineBuffer line;
+    SearchRun::buildLine(accessor, line);
+    EXPECT_EQ(WString(TARVEL_UTF16("(Error reading result)(Error reading result)"
+                                   "(Error reading result)")),
+              WString(line.text()));
     EXPECT_EQ(DB_E_BADACCESSORHANDLE, rowset->as<IAccessor>()->ReleaseAccessor(0, nullptr));
     close(accessor, rowset);
     EXPECT_EQ(nullptr, accessor.accessorSlots);
+    release(rowset);
+}
+
+TEST_F(BindingFailureTest, ColumnsReportedWithoutDescriptionsAreUnexpected) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Table table = threeColumns();
+    table.quirks.columnsWithoutInfo = true;
+    TableRowset* rowset = makeRowset(table);
+    const long allocations = ModuleAllocator::allocationCount();
+    EXPECT_EQ(E_UNEXPECTED, accessor.bindColumns(rowsetOf(rowset)));
+    EXPECT_EQ(allocations, ModuleAllocator::allocationCount());
+    EXPECT_EQ(3u, accessor.columnCount);
+    EXPECT_EQ(nullptr, accessor.columnInfo);
+    EXPECT_NE(nullptr, accessor.columnNames);
+    EXPECT_EQ(nullptr, accessor.columnFlags);
+    EXPECT_TRUE(instrumentation_.journalMatching("CreateAccessor").empty());
+    DBORDINAL index = 9;
+    EXPECT_FALSE(accessor.findColumn(1, &index));
+    accessor.releaseRowValues(rowsetOf(rowset));
+    close(accessor, rowset);
+    EXPECT_EQ(nullptr, accessor.columnNames);
+    EXPECT_EQ(0u, accessor.columnCount);
     release(rowset);
 }
 

@@ -525,6 +525,35 @@ TEST_F(DynamicAccessorTest, RowsetPropertiesAreReadAsSignedBooleans) {
     release(rowset);
 }
 
+TEST_F(DynamicAccessorTest, UnsupportedPropertiesCountAsFalseWhateverTheirValueBytes) {
+    Table table;
+    table.properties = {{DBPROP_IStream, true}};
+    table.quirks.undefinedUnsupportedValues = true;
+    TableRowset* rowset = makeRowset(table);
+    const DBPROPID ids[2] = {DBPROP_ISequentialStream, DBPROP_IStream};
+    LONG values[2] = {5, 5};
+    EXPECT_EQ(DB_S_ERRORSOCCURRED,
+              DynamicAccessor::getRowsetProperties(rowsetOf(rowset), ids, values));
+    EXPECT_EQ(0, values[0]);
+    EXPECT_EQ(-1, values[1]);
+    release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, PropertySetsBeyondTheFirstAreFreedWithTheirValues) {
+    Table table;
+    table.properties = {{DBPROP_ISequentialStream, true}, {DBPROP_IStream, false}};
+    table.quirks.extraPropertySet = true;
+    TableRowset* rowset = makeRowset(table);
+    const DBPROPID ids[2] = {DBPROP_ISequentialStream, DBPROP_IStream};
+    LONG values[2] = {5, 5};
+    EXPECT_EQ(S_OK, DynamicAccessor::getRowsetProperties(rowsetOf(rowset), ids, values));
+    EXPECT_EQ(-1, values[0]);
+    EXPECT_EQ(0, values[1]);
+    // The sets, two property arrays and a string value in the second set; all freed once.
+    EXPECT_EQ(4u, ledger_.handedOver());
+    release(rowset);
+}
+
 TEST_F(DynamicAccessorTest, PropertyArraysOfAFailedQueryAreFreedToo) {
     Table table;  // supports nothing: DB_E_ERRORSOCCURRED with arrays to free
     TableRowset* rowset = makeRowset(table);

@@ -71,6 +71,27 @@ TEST_F(RecordReleaseTest, ClientOwnedReferenceIsFreedOnceUnlessNull) {
     release(rowset);
 }
 
+TEST_F(RecordReleaseTest, PropertyValueIsClearedWithEverythingItOwns) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Table table{{column(1, DBTYPE_PROPVARIANT, 24), column(2, DBTYPE_PROPVARIANT, 24)}};
+    table.rows = {{Cell::ofText(TARVEL_UTF16("text")),
+                   Cell::ofTexts({TARVEL_UTF16("one"), TARVEL_UTF16("two")})}};
+    HROW row = 0;
+    TableRowset* rowset = bindAndFetch(accessor, table, &row);
+    ASSERT_EQ(VARTYPE(VT_LPWSTR), field<PROPVARIANT>(accessor, 0).vt);
+    ASSERT_EQ(VARTYPE(VT_VECTOR | VT_LPWSTR), field<PROPVARIANT>(accessor, 1).vt);
+    // A string, a vector block and its two strings, besides the column data.
+    EXPECT_EQ(6u, ledger_.unfreed().size());
+    accessor.releaseRowValues(rowsetOf(rowset));
+    EXPECT_EQ((Journal{"column info", "column names"}), sorted(ledger_.unfreed()));
+    EXPECT_EQ(VARTYPE(VT_EMPTY), field<PROPVARIANT>(accessor, 0).vt);
+    EXPECT_EQ(VARTYPE(VT_EMPTY), field<PROPVARIANT>(accessor, 1).vt);
+    expectSecondPassDoesNothing(accessor, rowset);
+    releaseRow(rowset, row);
+    close(accessor, rowset);
+    release(rowset);
+}
+
 TEST_F(RecordReleaseTest, ClientOwnedReferenceWithAnErrorStatusIsStillFreed) {
     DynamicAccessor accessor(BlobHandling::NoStreams, 8000);
     HROW row = 0;

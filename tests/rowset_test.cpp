@@ -145,12 +145,107 @@ TEST_F(RowsetTest, WarningFromGetDataKeepsTheRow) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Rowset rowset(&accessor);
     TableRowset* rows = open(threeRows(), accessor, rowset);
-    instrumentation_.failCall("IRowset::GetData", DB_S_ERRORSOCCURRED);
-    EXPECT_EQ(DB_S_ERRORSOCCURRED, rowset.moveToFirstRow());
+    instrumentation_.failCall("IRowset::GetData", S_FALSE);
+    EXPECT_EQ(S_FALSE, rowset.moveToFirstRow());
     EXPECT_NE(0u, rowset.currentRow);
     EXPECT_EQ(1u, rows->outstandingRows());
     closeAll(accessor, rowset);
     EXPECT_EQ(0u, rows->outstandingRows());
+}
+
+TEST_F(RowsetTest, RowsWithUnreadableColumnsAreFetchedRowsWhoseStatusesTell) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Rowset rowset(&accessor);
+    Table table{{column(1, DBTYPE_WSTR, 20), column(2, DBTYPE_I4, 4)}};
+    table.rows = {{Cell::ofText(TARVEL_UTF16("one")), Cell::ofStatus(DBSTATUS_E_CANTCONVERTVALUE)},
+                  {Cell::ofStatus(DBSTATUS_E_UNAVAILABLE), Cell::ofStatus(DBSTATUS_E_SIGNMISMATCH)},
+                  {Cell::ofText(TARVEL_UTF16("three")), Cell::ofInteger(3)}};
+    TableRowset* rows = open(table, accessor, rowset);
+    DBSTATUS status = 0;
+
+    // One column of two fails: the provider answers DB_S_ERRORSOCCURRED.
+    ASSERT_EQ(S_OK, rowset.moveToFirstRow());
+    EXPECT_EQ(1u, rows->outstandingRows());
+    EXPECT_EQ(WString(TARVEL_UTF16("one")), current(accessor));
+    ASSERT_TRUE(accessor.getStatus(2, &status));
+    EXPECT_EQ(DWORD(DBSTATUS_E_CANTCONVERTVALUE), status);
+
+    // Every column fails: DB_E_ERRORSOCCURRED, and still the row is there and held.
+    ASSERT_EQ(S_OK, rowset.moveToNextRow());
+    EXPECT_NE(0u, rowset.currentRow);
+    EXPECT_EQ(1u, rows->outstandingRows());
+    ASSERT_TRUE(accessor.getStatus(1, &status));
+    EXPECT_EQ(DWORD(DBSTATUS_E_UNAVAILABLE), status);
+
+    ASSERT_EQ(S_OK, rowset.moveToNextRow());
+    EXPECT_EQ(WString(TARVEL_UTF16("three")), current(accessor));
+    EXPECT_EQ(DB_S_ENDOFROWSET, rowset.moveToNextRow());
+    EXPECT_EQ((Journal{"IRowset::ReleaseRows(1,[1])", "IRowset::ReleaseRows(1,[2])",
+                       "IRowset::ReleaseRows(1,[3])"}),
+              instrumentation_.journalMatching("ReleaseRows"))
+        << "each row goes with the next move, none with its own fetch";
+    closeAll(accessor, rowset);
+}
+
+TEST_F(RowsetTest, ASlotWithUnreadableColumnsDoesNotStopTheNextSlot) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Rowset rowset(&accessor);
+    TableRowset* rows = open(threeRows(), accessor, rowset);
+    rows->as<IAccessor>()->ReleaseAccessor(accessor.accessorSlots[0].handle, nullptr);
+    ModuleAllocator::release(accessor.accessorSlots);
+    accessor.accessorSlots = nullptr;
+    accessor.accessorSlotCount = 0;
+    ASSERT_EQ(S_OK, accessor.allocateAccessorSlots(2));
+    DBBINDING binding = rows->lastBindings()[0];
+    for (ULONG i = 0; i < 2; ++i) {
+        ASSERT_EQ(S_OK, rows->as<IAccessor>()->CreateAccessor(
+                            DBACCESSOR_ROWDATA, 1, &binding, rows->lastRowSize(),
+                            &accessor.accessorSlots[i].handle, nullptr));
+        accessor.accessorSlots[i].autoFetch = true;
+    }
+    instrumentation_.clearJournal();
+    instrumentation_.failCall("IRowset::GetData", DB_E_ERRORSOCCURRED);
+    EXPECT_EQ(S_OK, rowset.moveToFirstRow());
+    EXPECT_EQ((Journal{"IRowset::GetData(1,2) -> 0x80040E21", "IRowset::GetData(1,3)"}),
+              instrumentation_.journalMatching("GetData"));
+    EXPECT_EQ(1u, rows->outstandingRows());
+    // A warning of another kind from the last slot is still the move's result.
+    instrumentation_.failCall("IRowset::GetData", S_FALSE, 2);
+    EXPECT_EQ(S_FALSE, rowset.moveToNextRow());
+    EXPECT_EQ(1u, rows->outstandingRows());
+    closeAll(accessor, rowset);
+}
+
+TEST_F(RowsetTest, ProviderArraysOfSeveralRowsKeepTheFirstAndReleaseTheRestAtOnce) {
+    for (size_t perFetch : {1u, 3u}) {
+        SCOPED_TRACE(perFetch);
+        DynamicAccessor accessor(BlobHandling::Default, 8000);
+        Rowset rowset(&accessor);
+        Table table{{column(1, DBTYPE_WSTR, 20)}};
+        for (char c = 'a'; c <= 'f'; ++c) {
+            table.rows.push_back({Cell::ofText(WString(1, WCHAR(c)))});
+        }
+        table.quirks.ownRowArrays = true;
+        table.quirks.rowsPerFetch = perFetch;
+        TableRowset* rows = open(table, accessor, rowset);
+        WString seen;
+        for (HRESULT hr = rowset.moveToFirstRow(); hr == S_OK; hr = rowset.moveToNextRow()) {
+            EXPECT_EQ(1u, rows->outstandingRows());
+            seen += current(accessor);
+        }
+        EXPECT_EQ(WString(perFetch == 1 ? TARVEL_UTF16("abcdef") : TARVEL_UTF16("ad")), seen);
+        EXPECT_EQ(0u, rowset.currentRow);
+        if (perFetch == 3) {
+            EXPECT_EQ((Journal{"IRowset::ReleaseRows(2,[2,3])", "IRowset::ReleaseRows(1,[1])",
+                               "IRowset::ReleaseRows(2,[5,6])", "IRowset::ReleaseRows(1,[4])"}),
+                      instrumentation_.journalMatching("ReleaseRows"));
+        }
+        EXPECT_EQ(0u, rows->outstandingRows());
+        closeAll(accessor, rowset);
+        instrumentation_.clearJournal();
+    }
+    // Every array the provider allocated was freed (checked after the test).
+    EXPECT_LT(0u, ledger_.handedOver());
 }
 
 TEST_F(RowsetTest, FailedRestartReturnsItsCodeHoldingNoRow) {
@@ -226,6 +321,28 @@ TEST_F(RowsetTest, CloseWithoutRowsetTouchesNothing) {
     Rowset rowset(&accessor);
     rowset.close();
     EXPECT_EQ(Journal{}, instrumentation_.journal());
+}
+
+TEST_F(RowsetTest, AnOwnedAccessorThatTheMovesUseIsNotReachedAfterItIsGone) {
+    DynamicAccessor unused(BlobHandling::Default, 8000);
+    Rowset rowset(&unused);
+    TableRowset* rows = open(threeRows(), unused, rowset);
+    rowset.ownedAccessor = std::make_unique<DynamicAccessor>(BlobHandling::Default, 8000);
+    ASSERT_EQ(S_OK, rowset.ownedAccessor->bindColumns(rowset.rowsetInterface.get()));
+    rowset.accessor = rowset.ownedAccessor.get();
+    ASSERT_EQ(S_OK, rowset.moveToFirstRow());
+    unused.releaseAccessorHandles(rowset.rowsetInterface.get());
+    unused.clearColumns();
+    instrumentation_.clearJournal();
+    rowset.close();
+    EXPECT_EQ(nullptr, rowset.ownedAccessor.get());
+    EXPECT_EQ(nullptr, rowset.accessor) << "left pointing at the freed accessor";
+    EXPECT_EQ((Journal{"IRowset::QueryInterface(IAccessor)", "IAccessor::ReleaseAccessor(2)",
+                       "IAccessor::Release", "IRowset::ReleaseRows(1,[1])", "IRowset::Release",
+                       "IRowsetChange::Release"}),
+              instrumentation_.journal());
+    EXPECT_EQ(0u, rows->outstandingAccessors());
+    rowset.close();
 }
 
 TEST_F(RowsetTest, OwnedAccessorIsClosedWithTheRowset) {

@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
+#include "apartment_probe.h"
 #include "search_world.h"
 
 namespace tarvel {
 namespace {
 
 using namespace tarvel::testing;
+using testing::apartmentCalls;
+using testing::ApartmentCalls;
 using Lines = std::vector<WString>;
 
 const WCHAR kError[] = TARVEL_UTF16("(Error reading result)");
@@ -131,13 +135,91 @@ TEST_F(SearchRunTest, ExecutionWithoutRowsetDeliversNothing) {
     EXPECT_TRUE(world_.instrumentation.journalMatching("GetNextRows").empty());
 }
 
-TEST_F(SearchRunTest, WarningFromGetDataEndsTheWalk) {
-    Table table{{column(1, DBTYPE_WSTR, 260), column(2, DBTYPE_I4, 4)}};
+TEST_F(SearchRunTest, RowsWithUnreadableColumnsAreDeliveredAndTheWalkGoesOn) {
+    Table table{{column(1, DBTYPE_WSTR, 10), column(2, DBTYPE_BSTR, 8)}};
     table.rows = {
-        {Cell::ofText(TARVEL_UTF16("C:\\first")), Cell::ofInteger(1)},
-        {Cell::ofText(TARVEL_UTF16("C:\\second")), Cell::ofStatus(DBSTATUS_E_CANTCONVERTVALUE)},
-        {Cell::ofText(TARVEL_UTF16("C:\\third")), Cell::ofInteger(3)}};
-    EXPECT_EQ(Lines{TARVEL_UTF16("C:\\first(Unhandled database type 3)")}, searchLines(table));
+        {Cell::ofText(TARVEL_UTF16("C:\\one")), Cell::ofText(TARVEL_UTF16("|a"))},
+        // one column of two cannot be read: DB_S_ERRORSOCCURRED
+        {Cell::ofText(TARVEL_UTF16("C:\\two")), Cell::ofStatus(DBSTATUS_E_CANTCONVERTVALUE)},
+        // none can: DB_E_ERRORSOCCURRED
+        {Cell::ofStatus(DBSTATUS_E_UNAVAILABLE), Cell::ofStatus(DBSTATUS_E_PERMISSIONDENIED)},
+        // a text cut at its field: a warning status only, and S_OK
+        {Cell::ofText(TARVEL_UTF16("C:\\four\\is\\long")), Cell::ofText(TARVEL_UTF16("|d"))},
+        {Cell::ofText(TARVEL_UTF16("C:\\five")), Cell::ofText(TARVEL_UTF16("|e"))}};
+    EXPECT_EQ((Lines{TARVEL_UTF16("C:\\one|a"), WString(TARVEL_UTF16("C:\\two")) + kError,
+                     WString(kError) + kError, TARVEL_UTF16("C:\\four\\is|d"),
+                     TARVEL_UTF16("C:\\five|e")}),
+              searchLines(table));
+    EXPECT_EQ((Journal{"IRowset::ReleaseRows(1,[1])", "IRowset::ReleaseRows(1,[2])",
+                       "IRowset::ReleaseRows(1,[3])", "IRowset::ReleaseRows(1,[4])",
+                       "IRowset::ReleaseRows(1,[5])"}),
+              world_.instrumentation.journalMatching("ReleaseRows"));
+}
+
+TEST_F(SearchRunTest, AnUnreadablePathIsAnErrorLineAmongTheOthers) {
+    // The module's own query: one path column, whose only value cannot be read in row two.
+    EXPECT_EQ(
+        (Lines{TARVEL_UTF16("C:\\a"), kError, TARVEL_UTF16("C:\\c\\"), TARVEL_UTF16("C:\\d")}),
+        searchLines(oneColumn(
+            DBTYPE_WSTR, 5,
+            {Cell::ofText(TARVEL_UTF16("C:\\a")), Cell::ofStatus(DBSTATUS_E_UNAVAILABLE),
+             Cell::ofText(TARVEL_UTF16("C:\\c\\cut")), Cell::ofText(TARVEL_UTF16("C:\\d"))})));
+}
+
+TEST_F(SearchRunTest, OtherWarningsFromGetDataEndTheWalk) {
+    world_.instrumentation.failCall("IRowset::GetData", S_FALSE, 2);
+    EXPECT_EQ(Lines{TARVEL_UTF16("C:\\first")},
+              searchLines(pathTable({TARVEL_UTF16("C:\\first"), TARVEL_UTF16("C:\\second"),
+                                     TARVEL_UTF16("C:\\third")})));
+}
+
+TEST_F(SearchRunTest, AnUnterminatedTextStopsAtTheEndOfItsField) {
+    // Ten characters are bound as eleven units; the provider fills all eleven and puts a
+    // sentinel after them.
+    Table table = oneColumn(DBTYPE_WSTR, 10,
+                            {Cell::ofText(TARVEL_UTF16("C:\\exactly1")),
+                             Cell::ofText(TARVEL_UTF16("C:\\longer\\than\\that"))});
+    table.quirks.unterminatedText = true;
+    EXPECT_EQ((Lines{TARVEL_UTF16("C:\\exactly1"), TARVEL_UTF16("C:\\longer\\t")}),
+              searchLines(table));
+}
+
+TEST_F(SearchRunTest, ProviderRowArraysDeliverTheFirstRowOfEach) {
+    Table table = pathTable({TARVEL_UTF16("C:\\1"), TARVEL_UTF16("C:\\2"), TARVEL_UTF16("C:\\3"),
+                             TARVEL_UTF16("C:\\4")});
+    table.quirks.ownRowArrays = true;
+    table.quirks.rowsPerFetch = 3;
+    EXPECT_EQ((Lines{TARVEL_UTF16("C:\\1"), TARVEL_UTF16("C:\\4")}), searchLines(table));
+    EXPECT_EQ(2u, world_.instrumentation.journalMatching("free row handle array").size());
+}
+
+TEST_F(SearchRunTest, AnUnsupportedStreamPropertyWithUndefinedBytesCountsAsFalse) {
+    Table table = oneColumn(DBTYPE_WSTR, 9000, {Cell::ofText(TARVEL_UTF16("long"))});
+    table.properties = {{DBPROP_IStream, true}};
+    table.quirks.undefinedUnsupportedValues = true;
+    table.quirks.streamsAsReported = true;
+    EXPECT_EQ(Lines{TARVEL_UTF16("(Unhandled database type 13)")}, searchLines(table));
+}
+
+TEST_F(SearchRunTest, ColumnsWithoutDescriptionsDeliverNothing) {
+    Table table = pathTable({TARVEL_UTF16("C:\\a")});
+    table.quirks.columnsWithoutInfo = true;
+    EXPECT_EQ(Lines{}, searchLines(table));
+    EXPECT_TRUE(world_.instrumentation.journalMatching("CreateAccessor").empty());
+    EXPECT_EQ(1u, world_.instrumentation.journalMatching("free column names").size());
+}
+
+TEST_F(SearchRunTest, PropertyValuesAreFreedLikeRowValues) {
+    Table table{{column(1, DBTYPE_PROPVARIANT, 24)}};
+    table.rows = {{Cell::ofText(TARVEL_UTF16("C:\\a"))},
+                  {Cell::ofTexts({TARVEL_UTF16("x"), TARVEL_UTF16("y")})},
+                  {Cell::ofInteger(7)}};
+    EXPECT_EQ(Lines(3, TARVEL_UTF16("(Unhandled database type 138)")), searchLines(table));
+    // Each row's strings go before the next row is fetched.
+    const Journal& all = world_.instrumentation.journal();
+    auto fetch = std::find(all.begin(), all.end(), "IRowset::GetData(2,1)");
+    ASSERT_NE(all.end(), fetch);
+    EXPECT_EQ("free text in a PROPVARIANT", *(fetch - 3));
 }
 
 TEST_F(SearchRunTest, BookmarkColumnShiftsTheOrdinalsAndTheLastReadsAsAnError) {
@@ -260,6 +342,64 @@ TEST(SearchRunTeardown, AfterAFailedSetupStepTheTeardownEntersLater) {
         EXPECT_EQ(failure.after, Journal(it, all.end())) << failure.call;
         EXPECT_EQ(Journal{}, world.leftovers()) << failure.call;
     }
+}
+
+TEST(SearchRunTeardown, ObjectsHandedOutWithAFailureAreReleasedOnce) {
+    for (const char* call : {"IDataInitialize::GetDataSource", "IDBCreateSession::CreateSession",
+                             "IDBCreateCommand::CreateCommand", "ICommand::Execute"}) {
+        SearchWorld world;
+        world.setTable(pathTable({TARVEL_UTF16("C:\\a")}));
+        world.providerConfig.strayOnFailure = true;
+        world.instrumentation.failCall(call, E_FAIL);
+        EXPECT_EQ(0, world.search()) << call;
+        EXPECT_TRUE(world.host.lines.empty()) << call;
+        EXPECT_EQ(Journal{}, world.leftovers()) << call;
+    }
+}
+
+// A host whose callback changes its own record, or throws, on the first line.
+struct UnrulyHost {
+    HostAppInfo info;
+    std::vector<WString> lines;
+    bool throwing = false;
+
+    static int32_t receive(HostAppInfo* info, uint32_t, void* data) {
+        auto* host = reinterpret_cast<UnrulyHost*>(info);
+        host->lines.emplace_back(static_cast<const WCHAR*>(data));
+        if (host->throwing) {
+            throw std::runtime_error("the host gave up");
+        }
+        host->info.callback = nullptr;
+        return 0;
+    }
+};
+
+TEST(SearchRunHost, TheCallbackIsReadOnceForTheWholeSearch) {
+    SearchWorld world;
+    const Lines paths = {TARVEL_UTF16("C:\\a"), TARVEL_UTF16("C:\\b"), TARVEL_UTF16("C:\\c")};
+    world.setTable(pathTable(paths));
+    ASSERT_TRUE(world.ready());
+    UnrulyHost host{{&UnrulyHost::receive}};
+    SearchRequest request{TARVEL_UTF16("report"), 0, 10};
+    EXPECT_EQ(0, ModuleEntry(&host.info, CommandSearch, &request));
+    EXPECT_EQ(paths, host.lines);
+    EXPECT_EQ(Journal{}, world.leftovers());
+}
+
+TEST(SearchRunHost, AThrowingCallbackEndsTheSearchWithEverythingReleased) {
+    SearchWorld world;
+    world.setTable(pathTable({TARVEL_UTF16("C:\\a"), TARVEL_UTF16("C:\\b")}));
+    ASSERT_TRUE(world.ready());
+    UnrulyHost host{{&UnrulyHost::receive}};
+    host.throwing = true;
+    SearchRequest request{TARVEL_UTF16("report"), 0, 10};
+    const ApartmentCalls before = apartmentCalls();
+    EXPECT_EQ(0, ModuleEntry(&host.info, CommandSearch, &request));
+    const ApartmentCalls after = apartmentCalls();
+    EXPECT_EQ(Lines{TARVEL_UTF16("C:\\a")}, host.lines);
+    EXPECT_EQ(before.initialize + 1, after.initialize);
+    EXPECT_EQ(before.uninitialize + 1, after.uninitialize) << "the apartment was not left";
+    EXPECT_EQ(Journal{}, world.leftovers());
 }
 
 }  // namespace
