@@ -595,11 +595,14 @@ HRESULT TableRowset::GetNextRows(HCHAPTER hReserved, DBROWOFFSET lRowsOffset, DB
         cursor_ = total;
         return DB_S_ENDOFROWSET;
     }
-    const size_t wanted =
-        table_->quirks.rowsPerFetch != 0 ? table_->quirks.rowsPerFetch : size_t(cRows);
-    const size_t count = std::min<size_t>(wanted, total - start);
     HROW* handles = *prghRows;
-    if (handles == nullptr || table_->quirks.ownRowArrays) {
+    const bool ownArray = handles == nullptr || table_->quirks.ownRowArrays;
+    // More rows than asked for only into an array of the provider's own: the consumer's holds
+    // what it asked for and no more.
+    const size_t wanted =
+        table_->quirks.rowsPerFetch != 0 && ownArray ? table_->quirks.rowsPerFetch : size_t(cRows);
+    const size_t count = std::min<size_t>(wanted, total - start);
+    if (ownArray) {
         handles = static_cast<HROW*>(CoTaskMemAlloc(count * sizeof(HROW)));
         if (handles == nullptr) {
             return E_OUTOFMEMORY;

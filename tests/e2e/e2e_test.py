@@ -178,9 +178,11 @@ class Runner:
         base = [self.args.wine] if self.args.wine else []
         return base + [self.args.host] + arguments
 
-    def run(self, arguments):
+    def run(self, arguments, settings=None):
+        env = dict(os.environ, **settings) if settings else None
         completed = subprocess.run(self.command(arguments), stdin=subprocess.DEVNULL,
-                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=300)
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=300,
+                                   env=env)
         return completed.returncode, completed.stdout.decode("utf-8"), completed.stderr.decode(
             "utf-8", "replace")
 
@@ -240,6 +242,22 @@ def main():
         runner.check(what + " lines", lines == expected,
                      "\n  expected %d: %r\n  got %d: %r" % (len(expected), expected[:5],
                                                           len(lines), lines[:5]))
+    # A provider that cannot deliver one item's path, and cuts the others at its column size:
+    # the unreadable item reads as an error and every later item still arrives, cut.
+    query = "report-1"
+    found = expected_lines(items, query, -1)
+    unreadable = "report-12-50.dat"
+    cut = len(units(to_output_path(os.path.join(root, "bulk", "dir12", "report-1"))))
+    expected = ["(Error reading result)" if path.endswith(unreadable) else
+                path[:cut] for path in found]
+    status, out, err = runner.run(["--module", module, "--index", index, "--", query],
+                                  {"TARVEL_STANDIN_UNREADABLE": unreadable,
+                                   "TARVEL_STANDIN_PATH_UNITS": str(cut)})
+    lines = out.split("\n")[:-1]
+    runner.check("unreadable and cut paths", status == 0 and lines == expected and
+                 len(found) == 40 and found[-1].endswith("report-19-75.dat"),
+                 "%d %s\n  expected %r\n  got %r" % (status, err, expected[18:24], lines[18:24]))
+
     # Queries that match something must really have been tried.
     runner.check("report matches many", len(expected_lines(items, "report", -1)) > 100)
     runner.check("deep paths found", any(len(units(p)) > 1024 for p in
