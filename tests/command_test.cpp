@@ -65,6 +65,18 @@ TEST_F(CommandTest, FailedGetDataSourceReleasesTheServiceAndHoldsNothing) {
     EXPECT_EQ("IDataInitialize::Release", journal().journal().back());
 }
 
+TEST_F(CommandTest, AnObjectHandedOutWithAFailedGetDataSourceIsReleasedAtOnce) {
+    world_.providerConfig.strayOnFailure = true;
+    journal().failCall("IDataInitialize::GetDataSource", E_FAIL);
+    DataSource dataSource;
+    EXPECT_EQ(E_FAIL, dataSource.open(kInitString));
+    EXPECT_EQ(nullptr, dataSource.initializer.get());
+    const Journal& entries = journal().journal();
+    ASSERT_GE(entries.size(), 2u);
+    EXPECT_EQ((Journal{"IDBInitialize::Release", "IDataInitialize::Release"}),
+              Journal(entries.end() - 2, entries.end()));
+}
+
 TEST_F(CommandTest, FailedInitializeKeepsTheDataSourceUntilItsDestruction) {
     journal().failCall("IDBInitialize::Initialize", DB_SEC_E_AUTH_FAILED);
     {
@@ -107,6 +119,33 @@ TEST_F(CommandTest, DataSourceWithoutSessionsOrFailingCreateSessionLeavesNoSessi
         EXPECT_EQ(withhold ? E_NOINTERFACE : E_OUTOFMEMORY, session.open(dataSource));
         EXPECT_EQ(nullptr, session.session.get());
     }
+}
+
+TEST_F(CommandTest, ObjectsHandedOutWithAFailureAreReleasedAtOnceAndNotKept) {
+    world_.providerConfig.strayOnFailure = true;
+    {
+        Session session;
+        journal().failCall("IDBCreateSession::CreateSession", E_FAIL);
+        DataSource dataSource;
+        ASSERT_EQ(S_OK, dataSource.open(kInitString));
+        EXPECT_EQ(E_FAIL, session.open(dataSource));
+        EXPECT_EQ(nullptr, session.session.get());
+        EXPECT_EQ(1u, journal().journalMatching("IOpenRowset::Release").size());
+    }
+    openSession();
+    Command command(BlobHandling::Default, 8000);
+    journal().failCall("IDBCreateCommand::CreateCommand", E_FAIL);
+    EXPECT_EQ(E_FAIL, command.create(session_, kText));
+    EXPECT_EQ(nullptr, command.command.get());
+    EXPECT_EQ(1u, journal().journalMatching("ICommand::Release").size());
+
+    ASSERT_EQ(S_OK, command.create(session_, kText));
+    journal().failCall("ICommand::Execute", E_FAIL);
+    journal().clearJournal();
+    EXPECT_EQ(E_FAIL, command.execute());
+    EXPECT_EQ(nullptr, command.rowset.rowsetInterface.get());
+    EXPECT_EQ((Journal{"ICommand::Execute(IRowset) -> 0x80004005", "IRowset::Release"}),
+              journal().journal());
 }
 
 TEST_F(CommandTest, CreatesACommandAndGivesItTheText) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "apartment_probe.h"
+#include "host_codes.h"
 #include "host_records.h"
 
 namespace tarvel {
@@ -12,6 +13,8 @@ namespace {
 
 using testing::apartmentCalls;
 using testing::ApartmentCalls;
+using testing::kCommandInfo;
+using testing::kCommandSearch;
 
 const std::basic_string<WCHAR> kDescription =
     TARVEL_UTF16("Tarvel Windows Search Module  by the Tarvel team");
@@ -43,7 +46,7 @@ bool apartmentEntered() {
 TEST(ModuleEntryInfo, AnswersKindZeroWithValueAndDescription) {
     Sentinel buffer;
     ModuleInfoRequest request{0, 0xCCCCCCCCu, buffer.text()};
-    EXPECT_EQ(1, ModuleEntry(nullptr, CommandInfo, &request));
+    EXPECT_EQ(1, ModuleEntry(nullptr, kCommandInfo, &request));
     EXPECT_EQ(1024u, request.value);
     const size_t bytes = (kDescription.size() + 1) * sizeof(WCHAR);
     EXPECT_EQ(0, std::memcmp(buffer.bytes.data(), kDescription.c_str(), bytes));
@@ -56,16 +59,16 @@ TEST(ModuleEntryInfo, DeclinesOtherKindsAndWritesNothing) {
     for (uint32_t kind : {1u, 2u, 0xFFFFFFFFu}) {
         Sentinel buffer;
         ModuleInfoRequest request{kind, 0xCCCCCCCCu, buffer.text()};
-        EXPECT_EQ(0, ModuleEntry(nullptr, CommandInfo, &request));
+        EXPECT_EQ(0, ModuleEntry(nullptr, kCommandInfo, &request));
         EXPECT_EQ(0xCCCCCCCCu, request.value);
         EXPECT_TRUE(buffer.untouchedFrom(0));
     }
 }
 
 TEST(ModuleEntryInfo, DeclinesMissingRecordOrBuffer) {
-    EXPECT_EQ(0, ModuleEntry(nullptr, CommandInfo, nullptr));
+    EXPECT_EQ(0, ModuleEntry(nullptr, kCommandInfo, nullptr));
     ModuleInfoRequest request{0, 0xCCCCCCCCu, nullptr};
-    EXPECT_EQ(0, ModuleEntry(nullptr, CommandInfo, &request));
+    EXPECT_EQ(0, ModuleEntry(nullptr, kCommandInfo, &request));
     EXPECT_EQ(0xCCCCCCCCu, request.value);
 }
 
@@ -95,7 +98,7 @@ TEST(ModuleEntrySearch, EmptyQueryIsDeclinedWithoutCom) {
     const WCHAR empty[] = {0};
     SearchRequest request{empty, 0, 10};
     const ApartmentCalls before = apartmentCalls();
-    EXPECT_EQ(0, ModuleEntry(&host.info, CommandSearch, &request));
+    EXPECT_EQ(0, ModuleEntry(&host.info, kCommandSearch, &request));
     const ApartmentCalls after = apartmentCalls();
     EXPECT_EQ(before.initialize, after.initialize);
     EXPECT_EQ(before.uninitialize, after.uninitialize);
@@ -109,10 +112,10 @@ TEST(ModuleEntrySearch, MissingRecordQueryOrCallbackIsDeclined) {
     SearchRequest noQuery{nullptr, 0, 10};
     SearchRequest request{TARVEL_UTF16("report"), 0, 10};
     const ApartmentCalls before = apartmentCalls();
-    EXPECT_EQ(0, ModuleEntry(&info, CommandSearch, nullptr));
-    EXPECT_EQ(0, ModuleEntry(&info, CommandSearch, &noQuery));
-    EXPECT_EQ(0, ModuleEntry(nullptr, CommandSearch, &request));
-    EXPECT_EQ(0, ModuleEntry(&silent, CommandSearch, &request));
+    EXPECT_EQ(0, ModuleEntry(&info, kCommandSearch, nullptr));
+    EXPECT_EQ(0, ModuleEntry(&info, kCommandSearch, &noQuery));
+    EXPECT_EQ(0, ModuleEntry(nullptr, kCommandSearch, &request));
+    EXPECT_EQ(0, ModuleEntry(&silent, kCommandSearch, &request));
     const ApartmentCalls after = apartmentCalls();
     EXPECT_EQ(before.initialize, after.initialize);
 }
@@ -123,7 +126,7 @@ TEST(ModuleEntrySearch, EntersAndLeavesASingleThreadedApartment) {
     ASSERT_FALSE(apartmentEntered());
     const ApartmentCalls before = apartmentCalls();
     ASSERT_GE(before.initialize, 0) << "the apartment calls cannot be counted";
-    EXPECT_EQ(0, ModuleEntry(&info, CommandSearch, &request));
+    EXPECT_EQ(0, ModuleEntry(&info, kCommandSearch, &request));
     const ApartmentCalls after = apartmentCalls();
     EXPECT_EQ(before.initialize + 1, after.initialize);
     EXPECT_EQ(before.uninitialize + 1, after.uninitialize);
@@ -138,7 +141,7 @@ TEST(ModuleEntrySearch, NestsInAnExistingSingleThreadedApartment) {
     SearchRequest request{TARVEL_UTF16("report"), 0, 10};
     ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     const ApartmentCalls before = apartmentCalls();
-    EXPECT_EQ(0, ModuleEntry(&info, CommandSearch, &request));
+    EXPECT_EQ(0, ModuleEntry(&info, kCommandSearch, &request));
     const ApartmentCalls after = apartmentCalls();
     EXPECT_EQ(before.initialize + 1, after.initialize);
     EXPECT_EQ(before.uninitialize + 1, after.uninitialize);
@@ -153,7 +156,7 @@ TEST(ModuleEntrySearch, SkipsTheSearchInAMultithreadedApartment) {
     SearchRequest request{TARVEL_UTF16("report"), 0, 10};
     ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     const ApartmentCalls before = apartmentCalls();
-    EXPECT_EQ(0, ModuleEntry(&info, CommandSearch, &request));
+    EXPECT_EQ(0, ModuleEntry(&info, kCommandSearch, &request));
     const ApartmentCalls after = apartmentCalls();
     EXPECT_EQ(before.initialize + 1, after.initialize);
     EXPECT_EQ(before.uninitialize, after.uninitialize) << "left an apartment it did not enter";

@@ -18,7 +18,7 @@ int32_t CapturingHost::receive(HostAppInfo* info, uint32_t request, void* data) 
         return 0;
     }
     auto* host = searching;
-    if (request != HostOutputLine) {
+    if (request != kHostOutputLine) {
         host->problems.push_back("request code " + std::to_string(request));
         return 0;
     }
@@ -108,7 +108,7 @@ int32_t SearchWorld::search(const WCHAR* query, int32_t maxResults) {
     }
     SearchRequest request{query, 0, maxResults};
     searching = &host;
-    const int32_t result = ModuleEntry(&host.info, CommandSearch, &request);
+    const int32_t result = ModuleEntry(&host.info, kCommandSearch, &request);
     searching = nullptr;
     return result;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "host_codes.h"
 #include "host_records.h"
 #include "memory_ledger.h"
 #include "module_allocator.h"
