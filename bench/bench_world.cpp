@@ -34,7 +34,14 @@ BenchWorld::BenchWorld() {
         sql = utf16FromUtf8(kSql);
         return S_OK;
     };
-    providerConfig_.makeRowset = [this](REFIID riid, IUnknown** rowset) {
+    // The stand-in provider, opened by its ProgID as the module opens the real one, serves
+    // BenchRowsets: its own rowset is not as lean as the bare loop's.
+    providerConfig_.backend = [](const WString&, std::shared_ptr<const service::Table>& table) {
+        table = std::make_shared<const service::Table>();
+        return S_OK;
+    };
+    providerConfig_.makeRowset = [this](service::ObjectCore*, std::shared_ptr<const service::Table>,
+                                        REFIID riid, IUnknown** rowset) {
         BenchRowset* rows = BenchRowset::create(rows_);
         const HRESULT hr = rows->QueryInterface(riid, reinterpret_cast<void**>(rowset));
         rows->Release();
@@ -42,11 +49,13 @@ BenchWorld::BenchWorld() {
     };
     registration_.add(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER, nullptr,
                       service::SearchManager::make, &searchConfig_);
-    registration_.add(CLSID_MSDAINITIALIZE, CLSCTX_INPROC_SERVER, nullptr,
-                      service::ScriptedDataInitialize::make, &providerConfig_);
+    registration_.add(service::CLSID_StandInProvider, CLSCTX_INPROC_SERVER, nullptr,
+                      service::ProviderDataSource::make, &providerConfig_);
+    progId_.add(TARVEL_UTF16("Search.CollatorDSO.1"), service::CLSID_StandInProvider);
 }
 
 BenchWorld::~BenchWorld() {
+    progId_.remove();
     registration_.revoke();
     CoUninitialize();
 }

@@ -6,6 +6,7 @@
 
 #include "bench_rowset.h"
 #include "host_records.h"
+#include "platform_support.h"
 #include "provider.h"
 #include "search_manager.h"
 
@@ -27,6 +28,7 @@ private:
     service::SearchServiceConfig searchConfig_;
     service::ProviderConfig providerConfig_;
     service::ClassRegistration registration_;
+    platform::ProgIdRegistration progId_;
     size_t rows_ = 0;
 };
 

@@ -2,31 +2,27 @@
 
 namespace tarvel::service {
 
-ObjectCore::ObjectCore(Instrumentation* instrumentation, std::string name)
-    : instrumentation_(instrumentation), name_(std::move(name)) {}
+ObjectCore::ObjectCore(ObjectWatcher* watcher, std::string name)
+    : watcher_(watcher), name_(std::move(name)) {}
 
 ULONG ObjectCore::addRefFrom(const char* via) {
-    if (references_ <= 0 && instrumentation_ != nullptr) {
-        instrumentation_->error("call on released " + name_ + ": " + via + "::AddRef");
+    if (watcher_ != nullptr && !watcher_->addingReference(*this, via)) {
         return 0;
     }
     return addRef();
 }
 
 ULONG ObjectCore::release(const char* via) {
-    if (via != nullptr && instrumentation_ != nullptr) {
-        instrumentation_->note(std::string(via) + "::Release");
+    if (via != nullptr && watcher_ != nullptr) {
+        watcher_->releasing(*this, via);
     }
     if (references_ <= 0) {
-        if (instrumentation_ != nullptr) {
-            instrumentation_->error("over-release of " + name_);
-        }
         return 0;
     }
     const long left = --references_;
     if (left == 0) {
         finalRelease();
-        if (instrumentation_ == nullptr) {
+        if (watcher_ == nullptr) {
             delete this;
         }
     }
@@ -38,21 +34,21 @@ HRESULT ClassFactory::CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** pp
         return E_POINTER;
     }
     *ppvObject = nullptr;
-    if (makerInstrumentation_ != nullptr) {
-        if (auto failure = makerInstrumentation_->enter("IClassFactory::CreateInstance",
-                                                        interfaceName(riid))) {
+    if (makerWatcher_ != nullptr) {
+        if (auto failure = makerWatcher_->calling(*this, "IClassFactory::CreateInstance",
+                                                  interfaceName(riid))) {
             return *failure;
         }
     }
     if (pUnkOuter != nullptr) {
         return CLASS_E_NOAGGREGATION;
     }
-    return maker_(makerInstrumentation_, context_, riid, ppvObject);
+    return maker_(makerWatcher_, context_, riid, ppvObject);
 }
 
-HRESULT ClassRegistration::add(REFCLSID clsid, DWORD context, Instrumentation* instrumentation,
+HRESULT ClassRegistration::add(REFCLSID clsid, DWORD context, ObjectWatcher* watcher,
                                ClassFactory::Maker maker, void* makerContext) {
-    ClassFactory* factory = ClassFactory::create(nullptr, instrumentation, maker, makerContext);
+    ClassFactory* factory = ClassFactory::create(nullptr, watcher, maker, makerContext);
     DWORD cookie = 0;
     const HRESULT hr = CoRegisterClassObject(clsid, factory->as<IClassFactory>(), context,
                                              REGCLS_MULTIPLEUSE, &cookie);

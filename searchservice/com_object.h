@@ -1,13 +1,15 @@
 // The base of every stand-in COM object. Each interface an object offers is a facet of its own
-// with its own IUnknown entries, so a journal can tell "IRowset::Release" from
+// with its own IUnknown entries, so a watcher can tell "IRowset::Release" from
 // "IRowsetChange::Release" on the same object. One reference count serves all facets.
 #pragma once
 
-#include <set>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
-#include "instrumentation.h"
+#include "com_text.h"
 
 namespace tarvel::service {
 
@@ -41,63 +43,87 @@ TARVEL_INTERFACE_TRAITS(ISearchManager);
 TARVEL_INTERFACE_TRAITS(ISearchCatalogManager);
 TARVEL_INTERFACE_TRAITS(ISearchQueryHelper);
 
-// Reference count, identity and instrumentation of one object.
+class ObjectCore;
+
+// Whatever watches the stand-in objects from outside; the service runs unwatched. Tests
+// journal the calls through it, fail them on demand, keep released objects for inspection and
+// account for every block handed over.
+class ObjectWatcher {
+public:
+    // A call about to be served as "method(detail)"; an HRESULT returned is answered instead.
+    virtual std::optional<HRESULT> calling(const ObjectCore& object, std::string_view method,
+                                           std::string_view detail) = 0;
+    // AddRef and Release through an interface; false refuses the AddRef.
+    virtual bool addingReference(const ObjectCore& object, const char* via) = 0;
+    virtual void releasing(const ObjectCore& object, const char* via) = 0;
+    // A call no scenario expects; answered with what is returned.
+    virtual HRESULT unexpected(std::string_view method) = 0;
+    // A rule of the provider's that a caller broke.
+    virtual void fault(std::string message) = 0;
+    // A new object; the watcher decides when it is deleted.
+    virtual void adopt(ObjectCore* object) = 0;
+    // The task-allocator block most recently allocated is handed over, described by what.
+    virtual void handedOver(std::string what) = 0;
+
+protected:
+    ~ObjectWatcher() = default;
+};
+
+// Reference count, identity and watcher of one object.
 class ObjectCore {
 public:
-    ObjectCore(Instrumentation* instrumentation, std::string name);
+    ObjectCore(ObjectWatcher* watcher, std::string name);
     ObjectCore(const ObjectCore&) = delete;
     ObjectCore& operator=(const ObjectCore&) = delete;
     virtual ~ObjectCore() = default;
 
     ULONG addRef() { return ULONG(++references_); }
-    // AddRef through an interface: a released object is not brought back.
+    // AddRef through an interface, which a watcher may refuse.
     ULONG addRefFrom(const char* via);
+    // Release, through an interface (via names it) or by another stand-in object (null).
     ULONG release(const char* via);
     long references() const { return references_; }
     const std::string& name() const { return name_; }
-    Instrumentation* instrumentation() const { return instrumentation_; }
-
-    // An interface that QueryInterface is to deny, as a provider that does not offer it.
-    void withhold(REFIID riid) { withheld_.insert(interfaceName(riid)); }
-    bool withholds(REFIID riid) const { return withheld_.count(interfaceName(riid)) != 0; }
+    ObjectWatcher* watcher() const { return watcher_; }
 
 protected:
     // Runs when the last reference goes: the object lets go of the objects it holds.
     virtual void finalRelease() {}
 
-    // A call on an object whose last reference is gone is a fault of the caller's, however
-    // politely a kept-alive object could answer it: it is recorded and refused.
-    std::optional<HRESULT> enter(std::string_view method, std::string_view detail = {}) {
-        if (instrumentation_ == nullptr) {
-            return std::nullopt;
-        }
-        if (references_ <= 0) {
-            instrumentation_->error("call on released " + name_ + ": " + std::string(method));
-            return E_UNEXPECTED;
-        }
-        return instrumentation_->enter(method, detail);
+    std::optional<HRESULT> enter(std::string_view method) {
+        return watcher_ ? watcher_->calling(*this, method, {}) : std::nullopt;
+    }
+    // The detail is made only when a watcher wants it.
+    template <class Detail>
+    std::optional<HRESULT> enter(std::string_view method, Detail&& detail) {
+        return watcher_ ? watcher_->calling(*this, method, detail()) : std::nullopt;
     }
     HRESULT unexpected(std::string_view method) {
-        return instrumentation_ ? instrumentation_->unexpected(method) : E_NOTIMPL;
+        return watcher_ ? watcher_->unexpected(method) : E_NOTIMPL;
+    }
+    void fault(std::string message) {
+        if (watcher_ != nullptr) {
+            watcher_->fault(std::move(message));
+        }
+    }
+    void handedOver(std::string what) {
+        if (watcher_ != nullptr) {
+            watcher_->handedOver(std::move(what));
+        }
     }
 
 private:
-    Instrumentation* instrumentation_;
+    ObjectWatcher* watcher_;
     std::string name_;
     long references_ = 0;
-    std::set<std::string> withheld_;
 };
 
-// A reference one stand-in object holds on another; it stays out of the journal.
+// A reference one stand-in object holds on another; the watcher does not see it.
 template <class T>
 class CoreRef {
 public:
     CoreRef() = default;
-    explicit CoreRef(T* object) : object_(object) {
-        if (object_) {
-            object_->addRef();
-        }
-    }
+    explicit CoreRef(T* object) { assign(object); }
     CoreRef(const CoreRef&) = delete;
     CoreRef& operator=(const CoreRef&) = delete;
     ~CoreRef() { reset(); }
@@ -136,6 +162,7 @@ private:
     Derived& self() { return static_cast<Derived&>(*this); }
 };
 
+// An object offering Interfaces; Derived is the class that implements their methods.
 template <class Derived, class... Interfaces>
 class ComObject : public ObjectCore, public Facet<Derived, Interfaces>... {
 public:
@@ -147,16 +174,19 @@ public:
     }
 
     HRESULT queryInterface(const char* via, REFIID riid, void** ppv) {
-        if (auto failure = enter(std::string(via) + "::QueryInterface", interfaceName(riid))) {
-            if (ppv != nullptr) {
-                *ppv = nullptr;
+        if (ObjectWatcher* watching = watcher()) {
+            if (auto failure = watching->calling(*this, std::string(via) + "::QueryInterface",
+                                                 interfaceName(riid))) {
+                if (ppv != nullptr) {
+                    *ppv = nullptr;
+                }
+                return *failure;
             }
-            return *failure;
         }
         return lookup(riid, ppv);
     }
 
-    // QueryInterface without journal or failure plan, for the service's own hand-outs.
+    // QueryInterface unwatched, for the service's own hand-outs.
     HRESULT lookup(REFIID riid, void** ppv) {
         if (ppv == nullptr) {
             return E_POINTER;
@@ -164,7 +194,7 @@ public:
         *ppv = nullptr;
         if (IsEqualGUID(riid, IID_IUnknown)) {
             *ppv = static_cast<IUnknown*>(as<FirstOf<Interfaces...>>());
-        } else if (!withholds(riid)) {
+        } else {
             (findInterface<Interfaces>(riid, ppv) || ...);
         }
         if (*ppv == nullptr) {
@@ -174,13 +204,13 @@ public:
         return S_OK;
     }
 
-    // A new object under the instrumentation (which then keeps it) or on its own (which
-    // deletes itself when the last reference goes), holding one reference.
-    template <class... Args>
-    static Derived* create(Instrumentation* instrumentation, Args&&... args) {
-        Derived* object = new Derived(instrumentation, std::forward<Args>(args)...);
-        if (instrumentation != nullptr) {
-            instrumentation->adopt(object);
+    // A new object of type Object (Derived or a class derived from it) holding one reference,
+    // given to the watcher or, unwatched, deleting itself when the last reference goes.
+    template <class Object = Derived, class... Args>
+    static Object* create(ObjectWatcher* watcher, Args&&... args) {
+        Object* object = new Object(watcher, std::forward<Args>(args)...);
+        if (watcher != nullptr) {
+            watcher->adopt(object);
         }
         object->addRef();
         return object;
@@ -204,16 +234,22 @@ private:
     }
 };
 
+// Hands out an object's interface; the creation reference is dropped either way.
+template <class Object>
+HRESULT handOut(Object* object, REFIID riid, void** ppv) {
+    const HRESULT hr = object->lookup(riid, ppv);
+    object->release(nullptr);
+    return hr;
+}
+
 // Class object for CoRegisterClassObject; makes instances through a function.
 class ClassFactory final : public ComObject<ClassFactory, IClassFactory> {
 public:
-    using Maker = HRESULT (*)(Instrumentation* instrumentation, void* context, REFIID riid,
-                              void** ppv);
-    // The factory itself is never instrumented: the runtime holds it and frees it at revocation.
-    ClassFactory(Instrumentation*, Instrumentation* makerInstrumentation, Maker maker,
-                 void* context)
+    using Maker = HRESULT (*)(ObjectWatcher* watcher, void* context, REFIID riid, void** ppv);
+    // The factory itself is never watched: the runtime holds it and frees it at revocation.
+    ClassFactory(ObjectWatcher*, ObjectWatcher* makerWatcher, Maker maker, void* context)
         : ComObject(nullptr, "IClassFactory"),
-          makerInstrumentation_(makerInstrumentation),
+          makerWatcher_(makerWatcher),
           maker_(maker),
           context_(context) {}
 
@@ -222,12 +258,12 @@ public:
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
 private:
-    Instrumentation* makerInstrumentation_;
+    ObjectWatcher* makerWatcher_;
     Maker maker_;
     void* context_;
 };
 
-// Registers a class object for the life of the holder; needs an entered apartment.
+// Registers class objects for the life of the holder; needs an entered apartment.
 class ClassRegistration {
 public:
     ClassRegistration() = default;
@@ -235,12 +271,19 @@ public:
     ClassRegistration& operator=(const ClassRegistration&) = delete;
     ~ClassRegistration() { revoke(); }
 
-    HRESULT add(REFCLSID clsid, DWORD context, Instrumentation* instrumentation,
-                ClassFactory::Maker maker, void* makerContext = nullptr);
+    HRESULT add(REFCLSID clsid, DWORD context, ObjectWatcher* watcher, ClassFactory::Maker maker,
+                void* makerContext = nullptr);
     void revoke();
 
 private:
     std::vector<DWORD> cookies_;
 };
+
+// Declares a method of an interface that the stand-in does not serve: the call is answered
+// E_NOTIMPL, and a watcher hears of it.
+#define TARVEL_NOT_SERVED(Interface, Method, ...)            \
+    HRESULT STDMETHODCALLTYPE Method(__VA_ARGS__) override { \
+        return unexpected(#Interface "::" #Method);          \
+    }
 
 }  // namespace tarvel::service

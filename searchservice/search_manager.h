@@ -20,34 +20,33 @@ using SqlGenerator =
 
 struct SearchServiceConfig {
     SqlGenerator generator;
-    // Misbehaves as a careless helper would: hands out the text even when generation fails.
-    bool leaveTextOnFailure = false;
 };
 
 class QueryHelper final : public ComObject<QueryHelper, ISearchQueryHelper> {
 public:
-    QueryHelper(Instrumentation* instrumentation, const SearchServiceConfig* config)
-        : ComObject(instrumentation, "ISearchQueryHelper"), config_(config) {}
+    QueryHelper(ObjectWatcher* watcher, const SearchServiceConfig* config)
+        : ComObject(watcher, "ISearchQueryHelper"), config_(config) {}
 
-    HRESULT STDMETHODCALLTYPE get_ConnectionString(LPWSTR* pszConnectionString) override;
-    HRESULT STDMETHODCALLTYPE put_QueryContentLocale(LCID) override;
-    HRESULT STDMETHODCALLTYPE get_QueryContentLocale(LCID*) override;
-    HRESULT STDMETHODCALLTYPE put_QueryKeywordLocale(LCID) override;
-    HRESULT STDMETHODCALLTYPE get_QueryKeywordLocale(LCID*) override;
-    HRESULT STDMETHODCALLTYPE put_QueryTermExpansion(SEARCH_TERM_EXPANSION) override;
-    HRESULT STDMETHODCALLTYPE get_QueryTermExpansion(SEARCH_TERM_EXPANSION*) override;
-    HRESULT STDMETHODCALLTYPE put_QuerySyntax(SEARCH_QUERY_SYNTAX) override;
-    HRESULT STDMETHODCALLTYPE get_QuerySyntax(SEARCH_QUERY_SYNTAX*) override;
-    HRESULT STDMETHODCALLTYPE put_QueryContentProperties(LPCWSTR) override;
-    HRESULT STDMETHODCALLTYPE get_QueryContentProperties(LPWSTR*) override;
+    TARVEL_NOT_SERVED(ISearchQueryHelper, get_ConnectionString, LPWSTR*)
+    TARVEL_NOT_SERVED(ISearchQueryHelper, put_QueryContentLocale, LCID)
+    TARVEL_NOT_SERVED(ISearchQueryHelper, get_QueryContentLocale, LCID*)
+    TARVEL_NOT_SERVED(ISearchQueryHelper, put_QueryKeywordLocale, LCID)
+    TARVEL_NOT_SERVED(ISearchQueryHelper, get_QueryKeywordLocale, LCID*)
+    TARVEL_NOT_SERVED(ISearchQueryHelper, put_QueryTermExpansion, SEARCH_TERM_EXPANSION)
+    TARVEL_NOT_SERVED(ISearchQueryHelper, get_QueryTermExpansion, SEARCH_TERM_EXPANSION*)
+    TARVEL_NOT_SERVED(ISearchQueryHelper, put_QuerySyntax, SEARCH_QUERY_SYNTAX)
+    TARVEL_NOT_SERVED(ISearchQueryHelper, get_QuerySyntax, SEARCH_QUERY_SYNTAX*)
+    TARVEL_NOT_SERVED(ISearchQueryHelper, put_QueryContentProperties, LPCWSTR)
+    TARVEL_NOT_SERVED(ISearchQueryHelper, get_QueryContentProperties, LPWSTR*)
     HRESULT STDMETHODCALLTYPE put_QuerySelectColumns(LPCWSTR pszSelectColumns) override;
     HRESULT STDMETHODCALLTYPE get_QuerySelectColumns(LPWSTR* ppszSelectColumns) override;
-    HRESULT STDMETHODCALLTYPE put_QueryWhereRestrictions(LPCWSTR) override;
-    HRESULT STDMETHODCALLTYPE get_QueryWhereRestrictions(LPWSTR*) override;
-    HRESULT STDMETHODCALLTYPE put_QuerySorting(LPCWSTR) override;
-    HRESULT STDMETHODCALLTYPE get_QuerySorting(LPWSTR*) override;
+    TARVEL_NOT_SERVED(ISearchQueryHelper, put_QueryWhereRestrictions, LPCWSTR)
+    TARVEL_NOT_SERVED(ISearchQueryHelper, get_QueryWhereRestrictions, LPWSTR*)
+    TARVEL_NOT_SERVED(ISearchQueryHelper, put_QuerySorting, LPCWSTR)
+    TARVEL_NOT_SERVED(ISearchQueryHelper, get_QuerySorting, LPWSTR*)
     HRESULT STDMETHODCALLTYPE GenerateSQLFromUserQuery(LPCWSTR pszQuery, LPWSTR* ppszSQL) override;
-    HRESULT STDMETHODCALLTYPE WriteProperties(LONG, DWORD, PROPERTYKEY*, void*, FILETIME*) override;
+    TARVEL_NOT_SERVED(ISearchQueryHelper, WriteProperties, LONG, DWORD, PROPERTYKEY*, void*,
+                      FILETIME*)
     HRESULT STDMETHODCALLTYPE put_QueryMaxResults(LONG cMaxResults) override;
     HRESULT STDMETHODCALLTYPE get_QueryMaxResults(LONG* pcMaxResults) override;
 
@@ -58,36 +57,37 @@ private:
 
 class CatalogManager final : public ComObject<CatalogManager, ISearchCatalogManager> {
 public:
-    CatalogManager(Instrumentation* instrumentation, const SearchServiceConfig* config)
-        : ComObject(instrumentation, "ISearchCatalogManager"), config_(config) {}
+    CatalogManager(ObjectWatcher* watcher, const SearchServiceConfig* config)
+        : ComObject(watcher, "ISearchCatalogManager"), config_(config) {}
 
     HRESULT STDMETHODCALLTYPE get_Name(LPWSTR* pszName) override;
-    HRESULT STDMETHODCALLTYPE GetParameter(LPCWSTR, PROPVARIANT**) override;
-    HRESULT STDMETHODCALLTYPE SetParameter(LPCWSTR, PROPVARIANT*) override;
-    HRESULT STDMETHODCALLTYPE GetCatalogStatus(CatalogStatus*, CatalogPausedReason*) override;
-    HRESULT STDMETHODCALLTYPE Reset() override;
-    HRESULT STDMETHODCALLTYPE Reindex() override;
-    HRESULT STDMETHODCALLTYPE ReindexMatchingURLs(LPCWSTR) override;
-    HRESULT STDMETHODCALLTYPE ReindexSearchRoot(LPCWSTR) override;
-    HRESULT STDMETHODCALLTYPE put_ConnectTimeout(DWORD) override;
-    HRESULT STDMETHODCALLTYPE get_ConnectTimeout(DWORD*) override;
-    HRESULT STDMETHODCALLTYPE put_DataTimeout(DWORD) override;
-    HRESULT STDMETHODCALLTYPE get_DataTimeout(DWORD*) override;
-    HRESULT STDMETHODCALLTYPE NumberOfItems(LONG*) override;
-    HRESULT STDMETHODCALLTYPE NumberOfItemsToIndex(LONG*, LONG*, LONG*) override;
-    HRESULT STDMETHODCALLTYPE URLBeingIndexed(LPWSTR*) override;
-    HRESULT STDMETHODCALLTYPE GetURLIndexingState(LPCWSTR, DWORD*) override;
-    HRESULT STDMETHODCALLTYPE GetPersistentItemsChangedSink(IUnknown**) override;
-    HRESULT STDMETHODCALLTYPE RegisterViewForNotification(LPCWSTR, IUnknown*, DWORD*) override;
-    HRESULT STDMETHODCALLTYPE GetItemsChangedSink(IUnknown*, REFIID, void**, GUID*, GUID*,
-                                                  DWORD*) override;
-    HRESULT STDMETHODCALLTYPE UnregisterViewForNotification(DWORD) override;
-    HRESULT STDMETHODCALLTYPE SetExtensionClusion(LPCWSTR, BOOL) override;
-    HRESULT STDMETHODCALLTYPE EnumerateExcludedExtensions(IEnumString**) override;
+    TARVEL_NOT_SERVED(ISearchCatalogManager, GetParameter, LPCWSTR, PROPVARIANT**)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, SetParameter, LPCWSTR, PROPVARIANT*)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, GetCatalogStatus, CatalogStatus*, CatalogPausedReason*)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, Reset)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, Reindex)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, ReindexMatchingURLs, LPCWSTR)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, ReindexSearchRoot, LPCWSTR)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, put_ConnectTimeout, DWORD)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, get_ConnectTimeout, DWORD*)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, put_DataTimeout, DWORD)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, get_DataTimeout, DWORD*)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, NumberOfItems, LONG*)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, NumberOfItemsToIndex, LONG*, LONG*, LONG*)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, URLBeingIndexed, LPWSTR*)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, GetURLIndexingState, LPCWSTR, DWORD*)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, GetPersistentItemsChangedSink, IUnknown**)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, RegisterViewForNotification, LPCWSTR, IUnknown*,
+                      DWORD*)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, GetItemsChangedSink, IUnknown*, REFIID, void**, GUID*,
+                      GUID*, DWORD*)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, UnregisterViewForNotification, DWORD)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, SetExtensionClusion, LPCWSTR, BOOL)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, EnumerateExcludedExtensions, IEnumString**)
     HRESULT STDMETHODCALLTYPE GetQueryHelper(ISearchQueryHelper** ppSearchQueryHelper) override;
-    HRESULT STDMETHODCALLTYPE put_DiacriticSensitivity(BOOL) override;
-    HRESULT STDMETHODCALLTYPE get_DiacriticSensitivity(BOOL*) override;
-    HRESULT STDMETHODCALLTYPE GetCrawlScopeManager(IUnknown**) override;
+    TARVEL_NOT_SERVED(ISearchCatalogManager, put_DiacriticSensitivity, BOOL)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, get_DiacriticSensitivity, BOOL*)
+    TARVEL_NOT_SERVED(ISearchCatalogManager, GetCrawlScopeManager, IUnknown**)
 
 private:
     const SearchServiceConfig* config_;
@@ -95,32 +95,32 @@ private:
 
 class SearchManager final : public ComObject<SearchManager, ISearchManager> {
 public:
-    SearchManager(Instrumentation* instrumentation, const SearchServiceConfig* config)
-        : ComObject(instrumentation, "ISearchManager"), config_(config) {}
+    SearchManager(ObjectWatcher* watcher, const SearchServiceConfig* config)
+        : ComObject(watcher, "ISearchManager"), config_(config) {}
 
     // The class object's maker; context is the SearchServiceConfig.
-    static HRESULT make(Instrumentation* instrumentation, void* context, REFIID riid, void** ppv);
+    static HRESULT make(ObjectWatcher* watcher, void* context, REFIID riid, void** ppv);
 
-    HRESULT STDMETHODCALLTYPE GetIndexerVersionStr(LPWSTR*) override;
-    HRESULT STDMETHODCALLTYPE GetIndexerVersion(DWORD*, DWORD*) override;
-    HRESULT STDMETHODCALLTYPE GetParameter(LPCWSTR, PROPVARIANT**) override;
-    HRESULT STDMETHODCALLTYPE SetParameter(LPCWSTR, const PROPVARIANT*) override;
-    HRESULT STDMETHODCALLTYPE get_ProxyName(LPWSTR*) override;
-    HRESULT STDMETHODCALLTYPE get_BypassList(LPWSTR*) override;
-    HRESULT STDMETHODCALLTYPE SetProxy(PROXY_ACCESS, BOOL, DWORD, LPCWSTR, LPCWSTR) override;
+    TARVEL_NOT_SERVED(ISearchManager, GetIndexerVersionStr, LPWSTR*)
+    TARVEL_NOT_SERVED(ISearchManager, GetIndexerVersion, DWORD*, DWORD*)
+    TARVEL_NOT_SERVED(ISearchManager, GetParameter, LPCWSTR, PROPVARIANT**)
+    TARVEL_NOT_SERVED(ISearchManager, SetParameter, LPCWSTR, const PROPVARIANT*)
+    TARVEL_NOT_SERVED(ISearchManager, get_ProxyName, LPWSTR*)
+    TARVEL_NOT_SERVED(ISearchManager, get_BypassList, LPWSTR*)
+    TARVEL_NOT_SERVED(ISearchManager, SetProxy, PROXY_ACCESS, BOOL, DWORD, LPCWSTR, LPCWSTR)
     HRESULT STDMETHODCALLTYPE GetCatalog(LPCWSTR pszCatalog,
                                          ISearchCatalogManager** ppCatalogManager) override;
-    HRESULT STDMETHODCALLTYPE get_UserAgent(LPWSTR*) override;
-    HRESULT STDMETHODCALLTYPE put_UserAgent(LPCWSTR) override;
-    HRESULT STDMETHODCALLTYPE get_UseProxy(PROXY_ACCESS*) override;
-    HRESULT STDMETHODCALLTYPE get_LocalBypass(BOOL*) override;
-    HRESULT STDMETHODCALLTYPE get_PortNumber(DWORD*) override;
+    TARVEL_NOT_SERVED(ISearchManager, get_UserAgent, LPWSTR*)
+    TARVEL_NOT_SERVED(ISearchManager, put_UserAgent, LPCWSTR)
+    TARVEL_NOT_SERVED(ISearchManager, get_UseProxy, PROXY_ACCESS*)
+    TARVEL_NOT_SERVED(ISearchManager, get_LocalBypass, BOOL*)
+    TARVEL_NOT_SERVED(ISearchManager, get_PortNumber, DWORD*)
 
 private:
     const SearchServiceConfig* config_;
 };
 
 // A copy of text in the task allocator, as COM out-strings are handed over.
-LPWSTR taskString(const WString& text);
+LPWSTR taskString(const WString& text, ObjectWatcher* watcher);
 
 }  // namespace tarvel::service

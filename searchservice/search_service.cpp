@@ -13,8 +13,8 @@ const WCHAR kPathColumn[] = TARVEL_UTF16("System.ItemPathDisplay");
 
 }  // namespace
 
-SearchService::SearchService(WString root, Instrumentation* instrumentation)
-    : root_(std::move(root)), instrumentation_(instrumentation) {
+SearchService::SearchService(WString root, ObjectWatcher* watcher)
+    : root_(std::move(root)), watcher_(watcher) {
     readTestSettings();
     searchConfig_.generator = generateSql;
     providerConfig_.initialize = [this] { return index_.build(root_); };
@@ -24,10 +24,10 @@ SearchService::SearchService(WString root, Instrumentation* instrumentation)
 }
 
 HRESULT SearchService::start() {
-    HRESULT hr = registration_.add(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER, instrumentation_,
+    HRESULT hr = registration_.add(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER, watcher_,
                                    SearchManager::make, &searchConfig_);
     if (SUCCEEDED(hr)) {
-        hr = registration_.add(CLSID_StandInProvider, CLSCTX_INPROC_SERVER, instrumentation_,
+        hr = registration_.add(CLSID_StandInProvider, CLSCTX_INPROC_SERVER, watcher_,
                                ProviderDataSource::make, &providerConfig_);
     }
     if (SUCCEEDED(hr)) {

@@ -16,7 +16,7 @@ constexpr DBLENGTH kPathColumnSize = 4095;
 
 class SearchService {
 public:
-    explicit SearchService(WString root, Instrumentation* instrumentation = nullptr);
+    explicit SearchService(WString root, ObjectWatcher* watcher = nullptr);
     SearchService(const SearchService&) = delete;
     SearchService& operator=(const SearchService&) = delete;
     ~SearchService() { stop(); }
@@ -38,7 +38,7 @@ private:
     bool unreadable(const WString& path) const;
 
     WString root_;
-    Instrumentation* instrumentation_;
+    ObjectWatcher* watcher_;
     WString unreadableName_;
     DBLENGTH pathUnits_ = kPathColumnSize;
     DirectoryIndex index_;

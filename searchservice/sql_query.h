@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "instrumentation.h"
+#include "com_text.h"
 
 namespace tarvel::service {
 

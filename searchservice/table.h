@@ -7,9 +7,12 @@
 #include <map>
 #include <vector>
 
-#include "instrumentation.h"
+#include "common/utf.h"
+#include "platform.h"
 
 namespace tarvel::service {
+
+using tarvel::WString;
 
 struct TableColumn {
     WString name;
@@ -71,27 +74,6 @@ struct Table {
     bool nullAccessorSupported = true;
     // When false, RestartPosition and GetNextRows refuse while a row is held.
     bool canHoldRows = true;
-
-    // Ways real providers depart from the well-behaved path; all off by default.
-    struct Quirks {
-        // GetColumnInfo reports the column count but no descriptions.
-        bool columnsWithoutInfo = false;
-        // GetNextRows allocates a handle array of its own even when given one, and hands out
-        // this many rows per call whatever was asked (0: as many as asked).
-        bool ownRowArrays = false;
-        size_t rowsPerFetch = 0;
-        // A text bound as DBTYPE_WSTR fills its whole field, without terminator, and the bytes
-        // after the field up to the next bound part hold a sentinel.
-        bool unterminatedText = false;
-        // Properties the rowset does not support come back VT_EMPTY with all value bits set.
-        bool undefinedUnsupportedValues = false;
-        // GetProperties answers with one set more than asked for, holding one property.
-        bool extraPropertySet = false;
-        // CreateAccessor grants a stream object only for the stream interfaces whose rowset
-        // property is reported true.
-        bool streamsAsReported = false;
-    };
-    Quirks quirks;
 
     size_t rowCount() const { return generator ? generatedRows : rows.size(); }
 };

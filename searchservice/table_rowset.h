@@ -1,34 +1,28 @@
 // An OLE DB rowset over a Table, behaving as a provider does in everything a consumer relies
 // on: column info, accessors with their bindings, row handles, conversion into the bound type,
-// truncation, statuses, and who owns which memory. Every block and object it hands over is
-// recorded with the memory ledger (when one watches) and the instrumentation.
+// truncation, statuses, and who owns which memory. Its interface methods are virtual, so that
+// a class derived from it can serve them differently.
 #pragma once
 
 #include <map>
 #include <memory>
-#include <set>
+#include <vector>
 
 #include "com_object.h"
 #include "table.h"
+#include "value_conversion.h"
 
 namespace tarvel::service {
 
-class TableRowset final : public ComObject<TableRowset, IRowset, IAccessor, IColumnsInfo,
-                                           IRowsetInfo, IChapteredRowset, IRowsetChange> {
+class TableRowset : public ComObject<TableRowset, IRowset, IAccessor, IColumnsInfo, IRowsetInfo,
+                                     IChapteredRowset, IRowsetChange> {
 public:
-    TableRowset(Instrumentation* instrumentation, std::shared_ptr<const Table> table);
-    ~TableRowset() override;
+    TableRowset(ObjectWatcher* watcher, std::shared_ptr<const Table> table);
 
-    // Rows and accessors held by the consumer, and the most rows it ever held at once.
+    // Rows, accessors and chapters the consumer holds.
     size_t outstandingRows() const { return rows_.size(); }
-    size_t mostRowsHeld() const { return mostRowsHeld_; }
     size_t outstandingAccessors() const { return accessors_.size(); }
     size_t outstandingChapters() const;
-    // The bindings of the most recent accessor, as CreateAccessor received them.
-    const std::vector<DBBINDING>& lastBindings() const { return lastBindings_; }
-    const std::vector<DBOBJECT>& lastObjects() const { return lastObjects_; }
-    DBACCESSORFLAGS lastAccessorFlags() const { return lastFlags_; }
-    DBLENGTH lastRowSize() const { return lastRowSize_; }
     const Table& table() const { return *table_; }
     // The object that made the rowset (its command) lives as long as the rowset.
     void keepAlive(ObjectCore* parent) { parent_.assign(parent); }
@@ -52,35 +46,37 @@ public:
                                              const DBBINDING rgBindings[], DBLENGTH cbRowSize,
                                              HACCESSOR* phAccessor,
                                              DBBINDSTATUS rgStatus[]) override;
-    HRESULT STDMETHODCALLTYPE GetBindings(HACCESSOR, DBACCESSORFLAGS*, DBCOUNTITEM*,
-                                          DBBINDING**) override;
+    TARVEL_NOT_SERVED(IAccessor, GetBindings, HACCESSOR, DBACCESSORFLAGS*, DBCOUNTITEM*,
+                      DBBINDING**)
     HRESULT STDMETHODCALLTYPE ReleaseAccessor(HACCESSOR hAccessor, DBREFCOUNT* pcRefCount) override;
 
-    // IColumnsInfo
+    // IColumnsInfo, in rowset_info.cpp
     HRESULT STDMETHODCALLTYPE GetColumnInfo(DBORDINAL* pcColumns, DBCOLUMNINFO** prgInfo,
                                             OLECHAR** ppStringsBuffer) override;
-    HRESULT STDMETHODCALLTYPE MapColumnIDs(DBORDINAL, const DBID[], DBORDINAL[]) override;
+    TARVEL_NOT_SERVED(IColumnsInfo, MapColumnIDs, DBORDINAL, const DBID[], DBORDINAL[])
 
-    // IRowsetInfo
+    // IRowsetInfo, in rowset_info.cpp
     HRESULT STDMETHODCALLTYPE GetProperties(const ULONG cPropertyIDSets,
                                             const DBPROPIDSET rgPropertyIDSets[],
                                             ULONG* pcPropertySets,
                                             DBPROPSET** prgPropertySets) override;
-    HRESULT STDMETHODCALLTYPE GetReferencedRowset(DBORDINAL, REFIID, IUnknown**) override;
-    HRESULT STDMETHODCALLTYPE GetSpecification(REFIID, IUnknown**) override;
+    TARVEL_NOT_SERVED(IRowsetInfo, GetReferencedRowset, DBORDINAL, REFIID, IUnknown**)
+    TARVEL_NOT_SERVED(IRowsetInfo, GetSpecification, REFIID, IUnknown**)
 
     // IChapteredRowset
     HRESULT STDMETHODCALLTYPE AddRefChapter(HCHAPTER hChapter, DBREFCOUNT* pcRefCount) override;
     HRESULT STDMETHODCALLTYPE ReleaseChapter(HCHAPTER hChapter, DBREFCOUNT* pcRefCount) override;
 
     // IRowsetChange: offered, never used by a reader.
-    HRESULT STDMETHODCALLTYPE DeleteRows(HCHAPTER, DBCOUNTITEM, const HROW[],
-                                         DBROWSTATUS[]) override;
-    HRESULT STDMETHODCALLTYPE SetData(HROW, HACCESSOR, void*) override;
-    HRESULT STDMETHODCALLTYPE InsertRow(HCHAPTER, HACCESSOR, void*, HROW*) override;
+    TARVEL_NOT_SERVED(IRowsetChange, DeleteRows, HCHAPTER, DBCOUNTITEM, const HROW[], DBROWSTATUS[])
+    TARVEL_NOT_SERVED(IRowsetChange, SetData, HROW, HACCESSOR, void*)
+    TARVEL_NOT_SERVED(IRowsetChange, InsertRow, HCHAPTER, HACCESSOR, void*, HROW*)
 
 protected:
     void finalRelease() override { parent_.reset(); }
+
+    // The cell of a held row; scratch holds it when the table makes rows on demand.
+    const Cell* heldCell(HROW row, DBORDINAL ordinal, Cell& scratch) const;
 
 private:
     struct Accessor {
@@ -94,23 +90,14 @@ private:
         // Values the provider keeps for DBMEMOWNER_PROVIDEROWNED bindings of this row.
         std::vector<std::unique_ptr<BYTE[]>> providerOwned;
     };
-
-    // The byte written after a text field that carries no terminator.
-    static constexpr BYTE kSentinel = 0xCC;
+    class RowValues;
 
     const Cell& cellAt(size_t row, size_t column, Cell& scratch) const;
-    void fillAfterField(const DBBINDING& binding, BYTE* data);
-    LPWSTR taskText(const WString& text, const char* what);
-    bool grantsObject(REFIID iid) const;
+    const TableColumn* columnOf(DBORDINAL ordinal, size_t* index) const;
     DBSTATUS writeBinding(const DBBINDING& binding, const DBOBJECT* object, const Cell& cell,
                           BYTE* data, HeldRow& row);
-    DBSTATUS writeValue(const DBBINDING& binding, const DBOBJECT* object, const Cell& cell,
-                        BYTE* value, DBLENGTH* length, HeldRow& row);
-    DBSTATUS writeByReference(const DBBINDING& binding, const Cell& cell, BYTE* value,
-                              DBLENGTH* length, HeldRow& row);
     bool checkBindingsFit(const std::vector<DBBINDING>& bindings, DBLENGTH rowSize);
-    const TableColumn* columnOf(DBORDINAL ordinal, size_t* index) const;
-    void recordBlock(const char* what);
+    bool grantsObject(REFIID iid) const;
 
     std::shared_ptr<const Table> table_;
     CoreRef<ObjectCore> parent_;
@@ -120,25 +107,6 @@ private:
     std::map<HROW, HeldRow> rows_;
     std::map<HACCESSOR, Accessor> accessors_;
     std::map<HCHAPTER, DBREFCOUNT> chapters_;
-    size_t mostRowsHeld_ = 0;
-    std::vector<DBBINDING> lastBindings_;
-    std::vector<DBOBJECT> lastObjects_;
-    DBACCESSORFLAGS lastFlags_ = 0;
-    DBLENGTH lastRowSize_ = 0;
-};
-
-// A stream over a value, as a provider hands out for a long column bound as a storage object.
-class ValueStream final : public ComObject<ValueStream, ISequentialStream> {
-public:
-    ValueStream(Instrumentation* instrumentation, std::vector<BYTE> data)
-        : ComObject(instrumentation, "ISequentialStream"), data_(std::move(data)) {}
-
-    HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) override;
-    HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override;
-
-private:
-    std::vector<BYTE> data_;
-    size_t position_ = 0;
 };
 
 }  // namespace tarvel::service

@@ -66,7 +66,7 @@ TEST_F(CommandTest, FailedGetDataSourceReleasesTheServiceAndHoldsNothing) {
 }
 
 TEST_F(CommandTest, AnObjectHandedOutWithAFailedGetDataSourceIsReleasedAtOnce) {
-    world_.providerConfig.strayOnFailure = true;
+    world_.quirks.strayOnFailure = true;
     journal().failCall("IDataInitialize::GetDataSource", E_FAIL);
     DataSource dataSource;
     EXPECT_EQ(E_FAIL, dataSource.open(kInitString));
@@ -106,10 +106,9 @@ TEST_F(CommandTest, OpensASessionThroughIDBCreateSession) {
 }
 
 TEST_F(CommandTest, DataSourceWithoutSessionsOrFailingCreateSessionLeavesNoSession) {
-    for (bool withhold : {true, false}) {
-        world_.providerConfig.withheld.clear();
+    for (bool withhold : {false, true}) {
         if (withhold) {
-            world_.providerConfig.withheld.push_back(&IID_IDBCreateSession);
+            world_.instrumentation.withhold(IID_IDBCreateSession);
         } else {
             journal().failCall("IDBCreateSession::CreateSession", E_OUTOFMEMORY);
         }
@@ -122,7 +121,7 @@ TEST_F(CommandTest, DataSourceWithoutSessionsOrFailingCreateSessionLeavesNoSessi
 }
 
 TEST_F(CommandTest, ObjectsHandedOutWithAFailureAreReleasedAtOnceAndNotKept) {
-    world_.providerConfig.strayOnFailure = true;
+    world_.quirks.strayOnFailure = true;
     {
         Session session;
         journal().failCall("IDBCreateSession::CreateSession", E_FAIL);
@@ -199,7 +198,7 @@ TEST_F(CommandTest, RejectedTextKeepsTheCommandUntilClose) {
 }
 
 TEST_F(CommandTest, CommandWithoutTextInterfaceFailsTheCreation) {
-    world_.providerConfig.withheld.push_back(&IID_ICommandText);
+    world_.instrumentation.withhold(IID_ICommandText);
     openSession();
     Command command(BlobHandling::Default, 8000);
     EXPECT_EQ(E_NOINTERFACE, command.create(session_, kText));
@@ -249,7 +248,7 @@ TEST_F(CommandTest, ExecutionWithoutRowsetSkipsChangeAndBinding) {
 }
 
 TEST_F(CommandTest, RowsetWithoutChangeInterfaceIsNoFailure) {
-    world_.providerConfig.withheld.push_back(&IID_IRowsetChange);
+    world_.instrumentation.withhold(IID_IRowsetChange);
     openSession();
     Command command(BlobHandling::Default, 8000);
     ASSERT_EQ(S_OK, command.create(session_, kText));

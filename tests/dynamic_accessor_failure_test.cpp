@@ -17,7 +17,7 @@ protected:
                       column(3, DBTYPE_BYTES, 9000)}};
     }
 
-    HRESULT bindFailingAllocation(DynamicAccessor& accessor, TableRowset* rowset, long n) {
+    HRESULT bindFailingAllocation(DynamicAccessor& accessor, FakeRowset* rowset, long n) {
         ModuleAllocator::failAllocation(n);
         const HRESULT hr = accessor.bindColumns(rowsetOf(rowset));
         ModuleAllocator::failAllocation(0);
@@ -34,7 +34,7 @@ protected:
 
 TEST_F(BindingFailureTest, ASuccessfulPassMakesSixAllocations) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
-    TableRowset* rowset = makeRowset(threeColumns());
+    FakeRowset* rowset = makeRowset(threeColumns());
     const long before = ModuleAllocator::allocationCount();
     ASSERT_EQ(S_OK, accessor.bindColumns(rowsetOf(rowset)));
     EXPECT_EQ(6, ModuleAllocator::allocationCount() - before);
@@ -51,8 +51,8 @@ TEST_F(BindingFailureTest, NullRowsetChangesNothing) {
 
 TEST_F(BindingFailureTest, RowsetWithoutAccessorInterfaceChangesNothing) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
-    TableRowset* rowset = makeRowset(threeColumns());
-    rowset->withhold(IID_IAccessor);
+    FakeRowset* rowset = makeRowset(threeColumns());
+    instrumentation_.withhold(IID_IAccessor);
     EXPECT_EQ(E_NOINTERFACE, accessor.bindColumns(rowsetOf(rowset)));
     EXPECT_EQ(nullptr, accessor.columnInfo);
     EXPECT_EQ(0u, accessor.columnCount);
@@ -64,7 +64,7 @@ TEST_F(BindingFailureTest, FailedColumnQueriesLeaveOnlyWhatTheProviderGave) {
     for (const char* failing :
          {"IRowset::QueryInterface(IColumnsInfo)", "IColumnsInfo::GetColumnInfo"}) {
         DynamicAccessor accessor(BlobHandling::Default, 8000);
-        TableRowset* rowset = makeRowset(threeColumns());
+        FakeRowset* rowset = makeRowset(threeColumns());
         instrumentation_.failCall(failing, E_UNEXPECTED);
         EXPECT_EQ(E_UNEXPECTED, accessor.bindColumns(rowsetOf(rowset))) << failing;
         EXPECT_EQ(nullptr, accessor.columnInfo);
@@ -77,7 +77,7 @@ TEST_F(BindingFailureTest, FailedColumnQueriesLeaveOnlyWhatTheProviderGave) {
 
 TEST_F(BindingFailureTest, BindingArrayAllocation) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
-    TableRowset* rowset = makeRowset(threeColumns());
+    FakeRowset* rowset = makeRowset(threeColumns());
     EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 1));
     ASSERT_EQ(3u, accessor.columnCount);
     for (DBORDINAL i = 0; i < 3; ++i) {
@@ -94,7 +94,7 @@ TEST_F(BindingFailureTest, BindingArrayAllocation) {
 
 TEST_F(BindingFailureTest, ColumnFlagsAllocation) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
-    TableRowset* rowset = makeRowset(threeColumns());
+    FakeRowset* rowset = makeRowset(threeColumns());
     EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 2));
     EXPECT_EQ(nullptr, accessor.columnFlags);
     EXPECT_EQ(nullptr, accessor.accessorSlots);
@@ -105,7 +105,7 @@ TEST_F(BindingFailureTest, ColumnFlagsAllocation) {
 
 TEST_F(BindingFailureTest, ObjectDescriptionAllocationAtALaterColumn) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
-    TableRowset* rowset = makeRowset(threeColumns());
+    FakeRowset* rowset = makeRowset(threeColumns());
     EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 4));
     // Columns before the failing one are rewritten, the failing one and later ones are not.
     EXPECT_EQ(DBTYPE_IUNKNOWN, accessor.columnInfo[0].wType);
@@ -123,7 +123,7 @@ TEST_F(BindingFailureTest, ObjectDescriptionAllocationAtALaterColumn) {
 
 TEST_F(BindingFailureTest, ObjectDescriptionAllocationAtTheFirstColumn) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
-    TableRowset* rowset = makeRowset(threeColumns());
+    FakeRowset* rowset = makeRowset(threeColumns());
     EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 3));
     expectReported(accessor, 0, threeColumns().columns[0]);
     EXPECT_EQ(nullptr, accessor.columnFlags);
@@ -133,7 +133,7 @@ TEST_F(BindingFailureTest, ObjectDescriptionAllocationAtTheFirstColumn) {
 
 TEST_F(BindingFailureTest, SlotArrayAllocation) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
-    TableRowset* rowset = makeRowset(threeColumns());
+    FakeRowset* rowset = makeRowset(threeColumns());
     EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 5));
     EXPECT_EQ(DBTYPE_IUNKNOWN, accessor.columnInfo[2].wType);
     EXPECT_EQ(nullptr, accessor.columnFlags);
@@ -146,7 +146,7 @@ TEST_F(BindingFailureTest, SlotArrayAllocation) {
 
 TEST_F(BindingFailureTest, RowBufferAllocationLeavesOneEmptySlot) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
-    TableRowset* rowset = makeRowset(threeColumns());
+    FakeRowset* rowset = makeRowset(threeColumns());
     EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 6));
     EXPECT_EQ(nullptr, accessor.columnFlags);
     EXPECT_EQ(nullptr, accessor.rowBuffer);
@@ -174,8 +174,8 @@ TEST_F(BindingFailureTest, RowBufferAllocationLeavesOneEmptySlot) {
 TEST_F(BindingFailureTest, ColumnsReportedWithoutDescriptionsAreUnexpected) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Table table = threeColumns();
-    table.quirks.columnsWithoutInfo = true;
-    TableRowset* rowset = makeRowset(table);
+    quirks_.columnsWithoutInfo = true;
+    FakeRowset* rowset = makeRowset(table);
     const long allocations = ModuleAllocator::allocationCount();
     EXPECT_EQ(E_UNEXPECTED, accessor.bindColumns(rowsetOf(rowset)));
     EXPECT_EQ(allocations, ModuleAllocator::allocationCount());
@@ -195,7 +195,7 @@ TEST_F(BindingFailureTest, ColumnsReportedWithoutDescriptionsAreUnexpected) {
 
 TEST_F(BindingFailureTest, CreateAccessorFailureKeepsSlotsAndBuffer) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
-    TableRowset* rowset = makeRowset(threeColumns());
+    FakeRowset* rowset = makeRowset(threeColumns());
     instrumentation_.failCall("IAccessor::CreateAccessor", DB_E_BADBINDINFO);
     EXPECT_EQ(DB_E_BADBINDINFO, accessor.bindColumns(rowsetOf(rowset)));
     EXPECT_EQ(nullptr, accessor.columnFlags);
@@ -208,7 +208,7 @@ TEST_F(BindingFailureTest, CreateAccessorFailureKeepsSlotsAndBuffer) {
 
 TEST_F(BindingFailureTest, ByteCountsThatOverflowFailAsAllocations) {
     DynamicAccessor accessor(BlobHandling::Default, ~DBLENGTH(0));
-    TableRowset* rowset = makeRowset(Table{
+    FakeRowset* rowset = makeRowset(Table{
         {column(1, DBTYPE_WSTR, DBLENGTH(1) << 62), column(2, DBTYPE_BYTES, ~DBLENGTH(0) - 3)}});
     EXPECT_EQ(E_OUTOFMEMORY, accessor.bindColumns(rowsetOf(rowset)));
     EXPECT_EQ(nullptr, accessor.rowBuffer);

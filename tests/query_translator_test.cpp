@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "instrumentation.h"
 #include "memory_ledger.h"
 #include "query_translator.h"
 #include "search_manager.h"
@@ -171,7 +172,7 @@ TEST_F(QueryTranslatorTest, GenerationSuccessCodesArePassedOn) {
 }
 
 TEST_F(QueryTranslatorTest, TextLeftBehindByAFailingHelperIsFreed) {
-    config_.leaveTextOnFailure = true;
+    // A generator that fails with text: the helper hands it over all the same.
     config_.generator = [](const WString&, const QueryHelperSettings&, WString& sql) {
         sql = TARVEL_UTF16("SELECT broken");
         return kQueryError;

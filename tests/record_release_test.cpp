@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "rowset_fixture.h"
+#include "value_stream.h"
 
 namespace tarvel {
 namespace {
@@ -19,8 +20,8 @@ Journal sorted(Journal entries) {
 class RecordReleaseTest : public RowsetFixture {
 protected:
     // Binds the table and fetches its first row.
-    TableRowset* bindAndFetch(DynamicAccessor& accessor, Table table, HROW* row) {
-        TableRowset* rowset = makeRowset(std::move(table));
+    FakeRowset* bindAndFetch(DynamicAccessor& accessor, Table table, HROW* row) {
+        FakeRowset* rowset = makeRowset(std::move(table));
         EXPECT_EQ(S_OK, accessor.bindColumns(rowsetOf(rowset)));
         HRESULT hr = E_FAIL;
         *row = fetch(rowset, accessor, &hr);
@@ -42,7 +43,7 @@ protected:
         std::memcpy(accessor.rowBuffer + accessor.statusOffset(index), &status, sizeof status);
     }
     // Runs the whole release a second time and expects no call and no free.
-    void expectSecondPassDoesNothing(DynamicAccessor& accessor, TableRowset* rowset) {
+    void expectSecondPassDoesNothing(DynamicAccessor& accessor, FakeRowset* rowset) {
         instrumentation_.clearJournal();
         accessor.releaseRowValues(rowsetOf(rowset));
         EXPECT_EQ(Journal{}, instrumentation_.journal());
@@ -54,7 +55,7 @@ TEST_F(RecordReleaseTest, ClientOwnedReferenceIsFreedOnceUnlessNull) {
     Table table{{column(1, DBTYPE_WSTR, 9000), column(2, DBTYPE_WSTR, 9000)}};
     table.rows = {{Cell::ofText(TARVEL_UTF16("long text")), Cell::null()}};
     HROW row = 0;
-    TableRowset* rowset = bindAndFetch(accessor, table, &row);
+    FakeRowset* rowset = bindAndFetch(accessor, table, &row);
     ASSERT_EQ(ClientOwnedReference, accessor.columnFlags[0]);
     auto* text = field<const WCHAR*>(accessor, 0);
     ASSERT_NE(nullptr, text);
@@ -77,7 +78,7 @@ TEST_F(RecordReleaseTest, PropertyValueIsClearedWithEverythingItOwns) {
     table.rows = {{Cell::ofText(TARVEL_UTF16("text")),
                    Cell::ofTexts({TARVEL_UTF16("one"), TARVEL_UTF16("two")})}};
     HROW row = 0;
-    TableRowset* rowset = bindAndFetch(accessor, table, &row);
+    FakeRowset* rowset = bindAndFetch(accessor, table, &row);
     ASSERT_EQ(VARTYPE(VT_LPWSTR), field<PROPVARIANT>(accessor, 0).vt);
     ASSERT_EQ(VARTYPE(VT_VECTOR | VT_LPWSTR), field<PROPVARIANT>(accessor, 1).vt);
     // A string, a vector block and its two strings, besides the column data.
@@ -97,7 +98,7 @@ TEST_F(RecordReleaseTest, ClientOwnedReferenceWithAnErrorStatusIsStillFreed) {
     HROW row = 0;
     Table table{{column(1, DBTYPE_BYTES, 9000)}};
     table.rows = {{Cell::ofBytes({1, 2, 3})}};
-    TableRowset* rowset = bindAndFetch(accessor, table, &row);
+    FakeRowset* rowset = bindAndFetch(accessor, table, &row);
     setStatus(accessor, 0, DBSTATUS_E_CANTCONVERTVALUE);
     accessor.releaseRowValues(rowsetOf(rowset));
     EXPECT_EQ(nullptr, field<void*>(accessor, 0));
@@ -111,7 +112,7 @@ TEST_F(RecordReleaseTest, StreamIsReleasedOnlyWhenItsStatusIsOk) {
     Table table{{column(1, DBTYPE_WSTR, 9000)}};
     table.rows = {{Cell::ofText(TARVEL_UTF16("stream content"))}};
     HROW row = 0;
-    TableRowset* rowset = bindAndFetch(accessor, table, &row);
+    FakeRowset* rowset = bindAndFetch(accessor, table, &row);
     ASSERT_EQ(DBTYPE_IUNKNOWN, accessor.columnInfo[0].wType);
     ASSERT_NE(nullptr, field<IUnknown*>(accessor, 0));
     accessor.releaseRowValues(rowsetOf(rowset));
@@ -142,7 +143,7 @@ TEST_F(RecordReleaseTest, BstrAndVariantAreReleasedWhateverTheirStatus) {
     table.rows = {{Cell::ofText(TARVEL_UTF16("bstr")), Cell::ofText(TARVEL_UTF16("in variant")),
                    Cell::ofInteger(4)}};
     HROW row = 0;
-    TableRowset* rowset = bindAndFetch(accessor, table, &row);
+    FakeRowset* rowset = bindAndFetch(accessor, table, &row);
     EXPECT_EQ(4u, ledger_.handedOver());  // column info and names, the BSTR, the variant's
     setStatus(accessor, 0, DBSTATUS_E_CANTCONVERTVALUE);
     setStatus(accessor, 1, DBSTATUS_S_ISNULL);
@@ -165,7 +166,7 @@ TEST_F(RecordReleaseTest, StringsAndNumbersInTheBufferCauseNoPlatformCall) {
     table.rows = {{Cell::ofText(TARVEL_UTF16("x")), Cell::ofInteger(1),
                    Cell::ofText(TARVEL_UTF16("y")), Cell::ofText(TARVEL_UTF16("provider owned"))}};
     HROW row = 0;
-    TableRowset* rowset = bindAndFetch(accessor, table, &row);
+    FakeRowset* rowset = bindAndFetch(accessor, table, &row);
     // Put the address of a live task-allocator block in every field: none may be freed.
     void* block = CoTaskMemAlloc(8);
     ledger_.recordLastAllocation("bait");
@@ -189,7 +190,7 @@ TEST_F(RecordReleaseTest, VectorElementsAreFreedOnceButNotByReference) {
     Table table{{column(1, DBTYPE_VECTOR | DBTYPE_I4, 16)}};
     table.rows = {{Cell::ofBytes({1, 0, 0, 0, 2, 0, 0, 0})}};
     HROW row = 0;
-    TableRowset* rowset = bindAndFetch(accessor, table, &row);
+    FakeRowset* rowset = bindAndFetch(accessor, table, &row);
     const DBVECTOR vector = field<DBVECTOR>(accessor, 0);
     EXPECT_EQ(2u, vector.size);
     ASSERT_NE(nullptr, vector.ptr);
@@ -216,7 +217,7 @@ TEST_F(RecordReleaseTest, ArrayIsDestroyedWithItsElements) {
     Table table{{column(1, DBTYPE_ARRAY | DBTYPE_BSTR, 8)}};
     table.rows = {{Cell::ofTexts({TARVEL_UTF16("a"), TARVEL_UTF16("b")})}};
     HROW row = 0;
-    TableRowset* rowset = bindAndFetch(accessor, table, &row);
+    FakeRowset* rowset = bindAndFetch(accessor, table, &row);
     ASSERT_NE(nullptr, field<SAFEARRAY*>(accessor, 0));
     accessor.releaseRowValues(rowsetOf(rowset));
     EXPECT_EQ(nullptr, field<SAFEARRAY*>(accessor, 0));
@@ -244,7 +245,7 @@ TEST_F(RecordReleaseTest, ChapterIsReleasedOnceThroughTheChapteredRowset) {
     Table table{{column(1, DBTYPE_HCHAPTER, 8)}};
     table.rows = {{Cell::ofChapter(7)}};
     HROW row = 0;
-    TableRowset* rowset = bindAndFetch(accessor, table, &row);
+    FakeRowset* rowset = bindAndFetch(accessor, table, &row);
     EXPECT_EQ(1u, rowset->outstandingChapters());
     accessor.releaseRowValues(rowsetOf(rowset));
     EXPECT_EQ(0u, field<HCHAPTER>(accessor, 0));
@@ -263,8 +264,8 @@ TEST_F(RecordReleaseTest, ChapterOfARowsetWithoutChaptersIsResetAnyway) {
     Table table{{column(1, DBTYPE_HCHAPTER, 8)}};
     table.rows = {{Cell::ofChapter(9)}};
     HROW row = 0;
-    TableRowset* rowset = bindAndFetch(accessor, table, &row);
-    rowset->withhold(IID_IChapteredRowset);
+    FakeRowset* rowset = bindAndFetch(accessor, table, &row);
+    instrumentation_.withhold(IID_IChapteredRowset);
     accessor.releaseRowValues(rowsetOf(rowset));
     EXPECT_EQ(0u, field<HCHAPTER>(accessor, 0));
     EXPECT_EQ(1u, rowset->outstandingChapters());
@@ -291,7 +292,7 @@ TEST_F(RecordReleaseTest, SkippedColumnNeverReleasesAnotherColumnsField) {
     Table table{{column(1, DBTYPE_BSTR, 8), column(2, DBTYPE_BSTR, 9000)}};
     table.rows = {{Cell::ofText(TARVEL_UTF16("first")), Cell::ofText(TARVEL_UTF16("skipped"))}};
     HROW row = 0;
-    TableRowset* rowset = bindAndFetch(accessor, table, &row);
+    FakeRowset* rowset = bindAndFetch(accessor, table, &row);
     ASSERT_EQ(DBTYPE_BSTR, accessor.columnInfo[1].wType);
     ASSERT_EQ(0u, accessor.valueOffset(1));
     accessor.releaseRowValues(rowsetOf(rowset));  // the ledger sees a double free if wrong
@@ -303,7 +304,7 @@ TEST_F(RecordReleaseTest, SkippedColumnNeverReleasesAnotherColumnsField) {
 
 TEST_F(RecordReleaseTest, AccessorHandlesAreReleasedThroughTheRowset) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
-    TableRowset* rowset = makeRowset(Table{{column(1, DBTYPE_I4, 4)}});
+    FakeRowset* rowset = makeRowset(Table{{column(1, DBTYPE_I4, 4)}});
     ASSERT_EQ(S_OK, accessor.bindColumns(rowsetOf(rowset)));
     const HACCESSOR handle = accessor.accessorSlots[0].handle;
     instrumentation_.clearJournal();
@@ -328,7 +329,7 @@ TEST_F(RecordReleaseTest, AccessorHandlesAreReleasedThroughTheRowset) {
 
 TEST_F(RecordReleaseTest, AccessorHandlesNeedARowset) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
-    TableRowset* rowset = makeRowset(Table{{column(1, DBTYPE_I4, 4)}});
+    FakeRowset* rowset = makeRowset(Table{{column(1, DBTYPE_I4, 4)}});
     ASSERT_EQ(S_OK, accessor.bindColumns(rowsetOf(rowset)));
     EXPECT_EQ(E_FAIL, accessor.releaseAccessorHandles(nullptr));
     EXPECT_EQ(1u, accessor.accessorSlotCount);
@@ -339,10 +340,10 @@ TEST_F(RecordReleaseTest, AccessorHandlesNeedARowset) {
 
 TEST_F(RecordReleaseTest, RowsetWithoutAccessorInterfaceStillLosesTheSlotArray) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
-    TableRowset* rowset = makeRowset(Table{{column(1, DBTYPE_I4, 4)}});
+    FakeRowset* rowset = makeRowset(Table{{column(1, DBTYPE_I4, 4)}});
     ASSERT_EQ(S_OK, accessor.bindColumns(rowsetOf(rowset)));
     const HACCESSOR handle = accessor.accessorSlots[0].handle;
-    rowset->withhold(IID_IAccessor);
+    instrumentation_.withhold(IID_IAccessor);
     EXPECT_EQ(E_NOINTERFACE, accessor.releaseAccessorHandles(rowsetOf(rowset)));
     EXPECT_EQ(nullptr, accessor.accessorSlots);
     EXPECT_EQ(0u, accessor.accessorSlotCount);
@@ -354,7 +355,7 @@ TEST_F(RecordReleaseTest, RowsetWithoutAccessorInterfaceStillLosesTheSlotArray) 
 
 TEST_F(RecordReleaseTest, NoSlotsMeansNoQuery) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
-    TableRowset* rowset = makeRowset(Table{});
+    FakeRowset* rowset = makeRowset(Table{});
     EXPECT_EQ(S_OK, accessor.releaseAccessorHandles(rowsetOf(rowset)));
     EXPECT_EQ(Journal{}, instrumentation_.journal());
     release(rowset);
@@ -362,7 +363,7 @@ TEST_F(RecordReleaseTest, NoSlotsMeansNoQuery) {
 
 TEST_F(RecordReleaseTest, MissingSlotArrayWithACountIsReported) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
-    TableRowset* rowset = makeRowset(Table{});
+    FakeRowset* rowset = makeRowset(Table{});
     accessor.accessorSlotCount = 2;
     EXPECT_EQ(E_FAIL, accessor.releaseAccessorHandles(rowsetOf(rowset)));
     EXPECT_EQ(2u, accessor.accessorSlotCount);

@@ -12,8 +12,8 @@ using namespace tarvel::testing;
 class RowsetTest : public RowsetFixture {
 protected:
     // A bound accessor and a Rowset holding the table's rowset.
-    TableRowset* open(Table table, DynamicAccessor& accessor, Rowset& rowset) {
-        TableRowset* rows = makeRowset(std::move(table));
+    FakeRowset* open(Table table, DynamicAccessor& accessor, Rowset& rowset) {
+        FakeRowset* rows = makeRowset(std::move(table));
         EXPECT_EQ(S_OK, accessor.bindColumns(rowsetOf(rows)));
         rowsetOf(rows)->QueryInterface(IID_IRowset, rowset.rowsetInterface.putVoid());
         rowsetOf(rows)->QueryInterface(IID_IRowsetChange, rowset.changeInterface.putVoid());
@@ -55,7 +55,7 @@ TEST_F(RowsetTest, EmptyRowsetEndsAtTheFirstMove) {
 TEST_F(RowsetTest, ReleasesEachRowBeforeFetchingTheNext) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Rowset rowset(&accessor);
-    TableRowset* rows = open(threeRows(), accessor, rowset);
+    FakeRowset* rows = open(threeRows(), accessor, rowset);
     const HACCESSOR handle = accessor.accessorSlots[0].handle;
     ASSERT_EQ(S_OK, rowset.moveToFirstRow());
     EXPECT_EQ(WString(TARVEL_UTF16("one")), current(accessor));
@@ -94,7 +94,7 @@ TEST_F(RowsetTest, FirstMoveAfterTheEndRestarts) {
 TEST_F(RowsetTest, WithoutFetchingSlotsAMoveHoldsTheRowUnread) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Rowset rowset(&accessor);
-    TableRowset* rows = open(threeRows(), accessor, rowset);
+    FakeRowset* rows = open(threeRows(), accessor, rowset);
     accessor.accessorSlots[0].autoFetch = false;
     EXPECT_EQ(S_OK, rowset.moveToFirstRow());
     EXPECT_NE(0u, rowset.currentRow);
@@ -115,7 +115,7 @@ TEST_F(RowsetTest, WithoutFetchingSlotsAMoveHoldsTheRowUnread) {
 TEST_F(RowsetTest, TwoSlotsAreFetchedInOrderAndTheFirstFailureStopsTheSecond) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Rowset rowset(&accessor);
-    TableRowset* rows = open(threeRows(), accessor, rowset);
+    FakeRowset* rows = open(threeRows(), accessor, rowset);
     rows->as<IAccessor>()->ReleaseAccessor(accessor.accessorSlots[0].handle, nullptr);
     ModuleAllocator::release(accessor.accessorSlots);
     accessor.accessorSlots = nullptr;
@@ -144,7 +144,7 @@ TEST_F(RowsetTest, TwoSlotsAreFetchedInOrderAndTheFirstFailureStopsTheSecond) {
 TEST_F(RowsetTest, WarningFromGetDataKeepsTheRow) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Rowset rowset(&accessor);
-    TableRowset* rows = open(threeRows(), accessor, rowset);
+    FakeRowset* rows = open(threeRows(), accessor, rowset);
     instrumentation_.failCall("IRowset::GetData", S_FALSE);
     EXPECT_EQ(S_FALSE, rowset.moveToFirstRow());
     EXPECT_NE(0u, rowset.currentRow);
@@ -160,7 +160,7 @@ TEST_F(RowsetTest, RowsWithUnreadableColumnsAreFetchedRowsWhoseStatusesTell) {
     table.rows = {{Cell::ofText(TARVEL_UTF16("one")), Cell::ofStatus(DBSTATUS_E_CANTCONVERTVALUE)},
                   {Cell::ofStatus(DBSTATUS_E_UNAVAILABLE), Cell::ofStatus(DBSTATUS_E_SIGNMISMATCH)},
                   {Cell::ofText(TARVEL_UTF16("three")), Cell::ofInteger(3)}};
-    TableRowset* rows = open(table, accessor, rowset);
+    FakeRowset* rows = open(table, accessor, rowset);
     DBSTATUS status = 0;
 
     // One column of two fails: the provider answers DB_S_ERRORSOCCURRED.
@@ -190,7 +190,7 @@ TEST_F(RowsetTest, RowsWithUnreadableColumnsAreFetchedRowsWhoseStatusesTell) {
 TEST_F(RowsetTest, ASlotWithUnreadableColumnsDoesNotStopTheNextSlot) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Rowset rowset(&accessor);
-    TableRowset* rows = open(threeRows(), accessor, rowset);
+    FakeRowset* rows = open(threeRows(), accessor, rowset);
     rows->as<IAccessor>()->ReleaseAccessor(accessor.accessorSlots[0].handle, nullptr);
     ModuleAllocator::release(accessor.accessorSlots);
     accessor.accessorSlots = nullptr;
@@ -225,9 +225,9 @@ TEST_F(RowsetTest, ProviderArraysOfSeveralRowsKeepTheFirstAndReleaseTheRestAtOnc
         for (char c = 'a'; c <= 'f'; ++c) {
             table.rows.push_back({Cell::ofText(WString(1, WCHAR(c)))});
         }
-        table.quirks.ownRowArrays = true;
-        table.quirks.rowsPerFetch = perFetch;
-        TableRowset* rows = open(table, accessor, rowset);
+        quirks_.ownRowArrays = true;
+        quirks_.rowsPerFetch = perFetch;
+        FakeRowset* rows = open(table, accessor, rowset);
         WString seen;
         for (HRESULT hr = rowset.moveToFirstRow(); hr == S_OK; hr = rowset.moveToNextRow()) {
             EXPECT_EQ(1u, rows->outstandingRows());
@@ -326,7 +326,7 @@ TEST_F(RowsetTest, CloseWithoutRowsetTouchesNothing) {
 TEST_F(RowsetTest, AnOwnedAccessorThatTheMovesUseIsNotReachedAfterItIsGone) {
     DynamicAccessor unused(BlobHandling::Default, 8000);
     Rowset rowset(&unused);
-    TableRowset* rows = open(threeRows(), unused, rowset);
+    FakeRowset* rows = open(threeRows(), unused, rowset);
     rowset.ownedAccessor = std::make_unique<DynamicAccessor>(BlobHandling::Default, 8000);
     ASSERT_EQ(S_OK, rowset.ownedAccessor->bindColumns(rowset.rowsetInterface.get()));
     rowset.accessor = rowset.ownedAccessor.get();
@@ -348,7 +348,7 @@ TEST_F(RowsetTest, AnOwnedAccessorThatTheMovesUseIsNotReachedAfterItIsGone) {
 TEST_F(RowsetTest, OwnedAccessorIsClosedWithTheRowset) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Rowset rowset(&accessor);
-    TableRowset* rows = open(threeRows(), accessor, rowset);
+    FakeRowset* rows = open(threeRows(), accessor, rowset);
     rowset.ownedAccessor = std::make_unique<DynamicAccessor>(BlobHandling::Default, 8000);
     ASSERT_EQ(S_OK, rowset.ownedAccessor->bindColumns(rowset.rowsetInterface.get()));
     EXPECT_EQ(2u, rows->outstandingAccessors());

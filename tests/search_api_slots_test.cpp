@@ -3,6 +3,7 @@
 // headers would, and check which method answered.
 #include <gtest/gtest.h>
 
+#include "instrumentation.h"
 #include "search_manager.h"
 
 namespace tarvel {

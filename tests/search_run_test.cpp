@@ -179,7 +179,7 @@ TEST_F(SearchRunTest, AnUnterminatedTextStopsAtTheEndOfItsField) {
     Table table = oneColumn(DBTYPE_WSTR, 10,
                             {Cell::ofText(TARVEL_UTF16("C:\\exactly1")),
                              Cell::ofText(TARVEL_UTF16("C:\\longer\\than\\that"))});
-    table.quirks.unterminatedText = true;
+    world_.quirks.unterminatedText = true;
     EXPECT_EQ((Lines{TARVEL_UTF16("C:\\exactly1"), TARVEL_UTF16("C:\\longer\\t")}),
               searchLines(table));
 }
@@ -187,8 +187,8 @@ TEST_F(SearchRunTest, AnUnterminatedTextStopsAtTheEndOfItsField) {
 TEST_F(SearchRunTest, ProviderRowArraysDeliverTheFirstRowOfEach) {
     Table table = pathTable({TARVEL_UTF16("C:\\1"), TARVEL_UTF16("C:\\2"), TARVEL_UTF16("C:\\3"),
                              TARVEL_UTF16("C:\\4")});
-    table.quirks.ownRowArrays = true;
-    table.quirks.rowsPerFetch = 3;
+    world_.quirks.ownRowArrays = true;
+    world_.quirks.rowsPerFetch = 3;
     EXPECT_EQ((Lines{TARVEL_UTF16("C:\\1"), TARVEL_UTF16("C:\\4")}), searchLines(table));
     EXPECT_EQ(2u, world_.instrumentation.journalMatching("free row handle array").size());
 }
@@ -196,14 +196,13 @@ TEST_F(SearchRunTest, ProviderRowArraysDeliverTheFirstRowOfEach) {
 TEST_F(SearchRunTest, AnUnsupportedStreamPropertyWithUndefinedBytesCountsAsFalse) {
     Table table = oneColumn(DBTYPE_WSTR, 9000, {Cell::ofText(TARVEL_UTF16("long"))});
     table.properties = {{DBPROP_IStream, true}};
-    table.quirks.undefinedUnsupportedValues = true;
-    table.quirks.streamsAsReported = true;
+    world_.quirks.undefinedUnsupportedValues = true;
     EXPECT_EQ(Lines{TARVEL_UTF16("(Unhandled database type 13)")}, searchLines(table));
 }
 
 TEST_F(SearchRunTest, ColumnsWithoutDescriptionsDeliverNothing) {
     Table table = pathTable({TARVEL_UTF16("C:\\a")});
-    table.quirks.columnsWithoutInfo = true;
+    world_.quirks.columnsWithoutInfo = true;
     EXPECT_EQ(Lines{}, searchLines(table));
     EXPECT_TRUE(world_.instrumentation.journalMatching("CreateAccessor").empty());
     EXPECT_EQ(1u, world_.instrumentation.journalMatching("free column names").size());
@@ -349,7 +348,7 @@ TEST(SearchRunTeardown, ObjectsHandedOutWithAFailureAreReleasedOnce) {
                              "IDBCreateCommand::CreateCommand", "ICommand::Execute"}) {
         SearchWorld world;
         world.setTable(pathTable({TARVEL_UTF16("C:\\a")}));
-        world.providerConfig.strayOnFailure = true;
+        world.quirks.strayOnFailure = true;
         world.instrumentation.failCall(call, E_FAIL);
         EXPECT_EQ(0, world.search()) << call;
         EXPECT_TRUE(world.host.lines.empty()) << call;

@@ -220,6 +220,35 @@ struct DBVECTOR {
     void* ptr;
 };
 
+struct DBDATE {
+    SHORT year;
+    USHORT month;
+    USHORT day;
+};
+
+struct DBTIME {
+    USHORT hour;
+    USHORT minute;
+    USHORT second;
+};
+
+struct DBTIMESTAMP {
+    SHORT year;
+    USHORT month;
+    USHORT day;
+    USHORT hour;
+    USHORT minute;
+    USHORT second;
+    ULONG fraction;
+};
+
+struct DB_NUMERIC {
+    BYTE precision;
+    BYTE scale;
+    BYTE sign;
+    BYTE val[16];
+};
+
 struct DBPROP {
     DBPROPID dwPropertyID;
     DBPROPOPTIONS dwOptions;

@@ -1,7 +1,7 @@
 // libFuzzer target: the input scripts a provider (columns of any type, size, ordinal; rows of
 // any values and statuses; rowset properties; a failing or warning call; a failing
 // allocation; the ways real providers misbehave: undescribed columns, handle arrays of their
-// own, unterminated text, undefined property values, extra property sets, streams refused,
+// own, unterminated text, undefined property values, extra property sets,
 // objects handed out with a failure) and a whole search runs through ModuleEntry. After every input
 // nothing may be left: no reference, row or accessor handle, chapter, block or BSTR, nothing freed
 // twice, and every line delivered terminated within 4095 units.
@@ -116,7 +116,7 @@ Cell cell(FuzzedDataProvider& in) {
     }
 }
 
-Table table(FuzzedDataProvider& in) {
+Table table(FuzzedDataProvider& in, service::Quirks& quirks) {
     Table result;
     const size_t columns = in.ConsumeIntegralInRange<size_t>(0, 6);
     for (size_t i = 0; i < columns; ++i) {
@@ -145,14 +145,12 @@ Table table(FuzzedDataProvider& in) {
     result.nullAccessorSupported = in.ConsumeBool();
     result.canHoldRows = in.ConsumeIntegralInRange(0, 7) != 0;
     if (in.ConsumeIntegralInRange(0, 3) == 0) {
-        service::Table::Quirks& quirks = result.quirks;
         quirks.columnsWithoutInfo = in.ConsumeIntegralInRange(0, 7) == 0;
         quirks.ownRowArrays = in.ConsumeBool();
         quirks.rowsPerFetch = in.ConsumeIntegralInRange<size_t>(0, 3);
         quirks.unterminatedText = in.ConsumeBool();
         quirks.undefinedUnsupportedValues = in.ConsumeBool();
         quirks.extraPropertySet = in.ConsumeBool();
-        quirks.streamsAsReported = in.ConsumeBool();
     }
     const size_t rows = in.ConsumeIntegralInRange<size_t>(0, 4);
     for (size_t r = 0; r < rows; ++r) {
@@ -191,8 +189,8 @@ bool tolerated(const std::string& problem, const Journal& journal) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     SearchWorld world;
-    world.setTable(table(in));
-    world.providerConfig.strayOnFailure = in.ConsumeIntegralInRange(0, 3) == 0;
+    world.setTable(table(in, world.quirks));
+    world.quirks.strayOnFailure = in.ConsumeIntegralInRange(0, 3) == 0;
     switch (in.ConsumeIntegralInRange(0, 3)) {
         case 1:
             world.instrumentation.failNth(in.ConsumeIntegralInRange<long>(1, 80),

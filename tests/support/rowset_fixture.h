@@ -10,13 +10,14 @@
 #include <vector>
 
 #include "dynamic_accessor.h"
+#include "fake_provider.h"
 #include "memory_ledger.h"
 #include "module_allocator.h"
 #include "table_helpers.h"
-#include "table_rowset.h"
 
 namespace tarvel::testing {
 
+using service::FakeRowset;
 using service::MemoryLedger;
 using service::TableRowset;
 
@@ -30,7 +31,7 @@ protected:
 
     void TearDown() override {
         ModuleAllocator::failAllocation(0);
-        for (TableRowset* rowset : rowsets_) {
+        for (FakeRowset* rowset : rowsets_) {
             EXPECT_EQ(0u, rowset->outstandingRows()) << "rows still held";
             EXPECT_EQ(0u, rowset->outstandingAccessors()) << "accessors still held";
             EXPECT_EQ(0u, rowset->outstandingChapters()) << "chapters still held";
@@ -43,10 +44,11 @@ protected:
         CoUninitialize();
     }
 
-    // A rowset over the table, holding one reference that the fixture's release() drops.
-    TableRowset* makeRowset(Table table) {
-        TableRowset* rowset =
-            TableRowset::create(&instrumentation_, std::make_shared<Table>(std::move(table)));
+    // A rowset over the table, misbehaving as quirks_ says, holding one reference that the
+    // fixture's release() drops.
+    FakeRowset* makeRowset(Table table) {
+        FakeRowset* rowset = TableRowset::create<FakeRowset>(
+            &instrumentation_, std::make_shared<Table>(std::move(table)), &quirks_);
         rowsets_.push_back(rowset);
         return rowset;
     }
@@ -82,7 +84,8 @@ protected:
 
     MemoryLedger ledger_;
     Instrumentation instrumentation_;
-    std::vector<TableRowset*> rowsets_;
+    Quirks quirks_;
+    std::vector<FakeRowset*> rowsets_;
     long moduleBlocks_ = 0;
 };
 

@@ -1,7 +1,7 @@
 #include "search_world.h"
 
-#include "instrumentation.h"
 #include "platform_support.h"
+#include "scripted_data_initialize.h"
 
 namespace tarvel::testing {
 
@@ -69,14 +69,13 @@ SearchWorld::SearchWorld(bool platformService) {
     if (platformService) {
         require("registering the provider",
                 registration_.add(service::CLSID_StandInProvider, CLSCTX_INPROC_SERVER,
-                                  &instrumentation, service::ProviderDataSource::make,
-                                  &providerConfig));
+                                  &instrumentation, service::FakeProvider::make, &provider));
         require("registering the provider's ProgID",
                 progId_.add(kProviderProgId, service::CLSID_StandInProvider));
     } else {
         require("registering the data-initialization service",
                 registration_.add(CLSID_MSDAINITIALIZE, CLSCTX_INPROC_SERVER, &instrumentation,
-                                  service::ScriptedDataInitialize::make, &providerConfig));
+                                  service::ScriptedDataInitialize::make, &provider));
     }
 }
 

@@ -9,17 +9,19 @@
 #include <string>
 #include <vector>
 
+#include "fake_provider.h"
 #include "host_codes.h"
 #include "host_records.h"
+#include "instrumentation.h"
 #include "memory_ledger.h"
 #include "module_allocator.h"
 #include "platform_support.h"
-#include "provider.h"
 #include "search_manager.h"
 #include "table_helpers.h"
 
 namespace tarvel::testing {
 
+using service::FakeRowset;
 using service::MemoryLedger;
 using service::TableRowset;
 
@@ -58,7 +60,9 @@ public:
 
     Instrumentation instrumentation;
     service::SearchServiceConfig searchConfig;
-    service::ProviderConfig providerConfig;
+    service::FakeProvider provider;
+    service::ProviderConfig& providerConfig = provider.config;
+    service::Quirks& quirks = provider.quirks;
     CapturingHost host;
     MemoryLedger ledger;
 

@@ -3,12 +3,15 @@
 #include <string>
 #include <vector>
 
+#include "fake_provider.h"
+#include "instrumentation.h"
 #include "table.h"
 
 namespace tarvel::testing {
 
 using service::Cell;
 using service::Instrumentation;
+using service::Quirks;
 using service::Table;
 using service::TableColumn;
 using service::WString;

@@ -1,0 +1,23 @@
+// A stream over a value, as a provider hands out for a long column bound as a storage object.
+#pragma once
+
+#include <vector>
+
+#include "com_object.h"
+
+namespace tarvel::service {
+
+class ValueStream final : public ComObject<ValueStream, ISequentialStream> {
+public:
+    ValueStream(ObjectWatcher* watcher, std::vector<BYTE> data)
+        : ComObject(watcher, "ISequentialStream"), data_(std::move(data)) {}
+
+    HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) override;
+    TARVEL_NOT_SERVED(ISequentialStream, Write, const void*, ULONG, ULONG*)
+
+private:
+    std::vector<BYTE> data_;
+    size_t position_ = 0;
+};
+
+}  // namespace tarvel::service

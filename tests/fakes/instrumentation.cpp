@@ -1,0 +1,105 @@
+#include "instrumentation.h"
+
+#include "memory_ledger.h"
+
+namespace tarvel::service {
+
+Instrumentation::~Instrumentation() {
+    for (auto it = objects_.rbegin(); it != objects_.rend(); ++it) {
+        delete *it;
+    }
+}
+
+std::optional<HRESULT> Instrumentation::calling(const ObjectCore& object, std::string_view method,
+                                                std::string_view detail) {
+    // A call on an object whose last reference is gone is the caller's fault, however politely
+    // an object kept alive for the test could answer it: recorded and refused.
+    if (object.references() <= 0) {
+        errors_.push_back("call on released " + object.name() + ": " + std::string(method));
+        return E_UNEXPECTED;
+    }
+    std::string entry(method);
+    entry += '(';
+    entry += detail;
+    entry += ')';
+    ++calls_;
+    if (withheld_.count(std::string(detail)) != 0 && method.ends_with("::QueryInterface")) {
+        journal_.push_back(std::move(entry));
+        return E_NOINTERFACE;
+    }
+    std::optional<HRESULT> failure;
+    if (failAt_ != 0 && calls_ == failAt_) {
+        failure = failAtResult_;
+    }
+    for (PlannedFailure& plan : planned_) {
+        if (plan.pattern == method || plan.pattern == entry) {
+            if (++plan.seen == plan.occurrence && !failure) {
+                failure = plan.hr;
+            }
+        }
+    }
+    if (failure) {
+        entry += " -> " + hresultText(*failure);
+    }
+    journal_.push_back(std::move(entry));
+    return failure;
+}
+
+bool Instrumentation::addingReference(const ObjectCore& object, const char* via) {
+    if (object.references() <= 0) {
+        errors_.push_back("call on released " + object.name() + ": " + via + "::AddRef");
+        return false;
+    }
+    return true;
+}
+
+void Instrumentation::releasing(const ObjectCore& object, const char* via) {
+    journal_.push_back(std::string(via) + "::Release");
+    if (object.references() <= 0) {
+        errors_.push_back("over-release of " + object.name());
+    }
+}
+
+HRESULT Instrumentation::unexpected(std::string_view method) {
+    std::string entry(method);
+    journal_.push_back(entry + "()");
+    errors_.push_back("unexpected call " + entry);
+    return E_NOTIMPL;
+}
+
+void Instrumentation::handedOver(std::string what) {
+    if (MemoryLedger* ledger = MemoryLedger::active()) {
+        ledger->recordLastAllocation(std::move(what));
+    }
+}
+
+std::vector<std::string> Instrumentation::journalMatching(std::string_view fragment) const {
+    std::vector<std::string> matching;
+    for (const std::string& entry : journal_) {
+        if (entry.find(fragment) != std::string::npos) {
+            matching.push_back(entry);
+        }
+    }
+    return matching;
+}
+
+void Instrumentation::failCall(std::string pattern, HRESULT hr, int occurrence) {
+    planned_.push_back(PlannedFailure{std::move(pattern), hr, occurrence});
+}
+
+void Instrumentation::failNth(long n, HRESULT hr) {
+    failAt_ = n;
+    failAtResult_ = hr;
+}
+
+std::vector<std::string> Instrumentation::liveObjects() const {
+    std::vector<std::string> live;
+    for (const ObjectCore* object : objects_) {
+        if (object->references() != 0) {
+            live.push_back(object->name() + ": " + std::to_string(object->references()));
+        }
+    }
+    return live;
+}
+
+}  // namespace tarvel::service
