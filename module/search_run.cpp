@@ -54,8 +54,8 @@ HRESULT SearchRun::run(SearchRequest* request, HostAppInfo* info, HostCallback c
         return opened;
     }
     HRESULT result = hr;
-    if (command.rowset.rowsetInterface) {
-        result = walkRows(command.rowset, command.accessor, info, callback);
+    if (command.results().isOpen()) {
+        result = walkRows(command.results(), command.columns(), info, callback);
     }
     command.closeResults();
     command.close();
@@ -76,7 +76,7 @@ HRESULT SearchRun::walkRows(Rowset& rowset, const DynamicAccessor& accessor, Hos
 
 void SearchRun::buildLine(const DynamicAccessor& accessor, LineBuffer& line) {
     line.clear();
-    for (DBORDINAL ordinal = 1; ordinal <= accessor.columnCount; ++ordinal) {
+    for (DBORDINAL ordinal = 1; ordinal <= accessor.getColumnCount(); ++ordinal) {
         appendColumn(accessor, ordinal, line);
     }
 }
@@ -84,7 +84,7 @@ void SearchRun::buildLine(const DynamicAccessor& accessor, LineBuffer& line) {
 void SearchRun::appendColumn(const DynamicAccessor& accessor, DBORDINAL ordinal, LineBuffer& line) {
     DBORDINAL index = 0;
     // An ordinal the accessor cannot translate is reported as unreadable; nothing is read.
-    if (accessor.rowBuffer == nullptr || !accessor.findColumn(ordinal, &index)) {
+    if (!accessor.hasRowBuffer() || !accessor.findColumn(ordinal, &index)) {
         line.append(kErrorReading);
         return;
     }
@@ -103,8 +103,7 @@ void SearchRun::appendColumn(const DynamicAccessor& accessor, DBORDINAL ordinal,
     }
     if (type == DBTYPE_WSTR) {
         // The provider terminates the text within the field; never read beyond it.
-        line.append(static_cast<const WCHAR*>(value),
-                    accessor.columnInfo[index].ulColumnSize / sizeof(WCHAR));
+        line.append(static_cast<const WCHAR*>(value), accessor.valueSizeAt(index) / sizeof(WCHAR));
     } else if (type == DBTYPE_BSTR) {
         BSTR text;
         std::memcpy(&text, value, sizeof text);

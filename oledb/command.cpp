@@ -21,9 +21,9 @@ HRESULT Command::create(Session& session, LPCWSTR text) {
         return E_UNEXPECTED;
     }
     ComPtr<IDBCreateCommand> creator;
-    HRESULT hr = session.session->QueryInterface(IID_IDBCreateCommand, creator.putVoid());
+    HRESULT hr = session.session.query(creator);
     if (SUCCEEDED(hr)) {
-        hr = creator->CreateCommand(nullptr, IID_ICommand, command.putUnknown());
+        hr = creator->CreateCommand(nullptr, command.iid(), command.putUnknown());
     }
     creator.reset();
     if (FAILED(hr)) {
@@ -31,7 +31,7 @@ HRESULT Command::create(Session& session, LPCWSTR text) {
         return hr;
     }
     ComPtr<ICommandText> commandText;
-    hr = command->QueryInterface(IID_ICommandText, commandText.putVoid());
+    hr = command.query(commandText);
     if (FAILED(hr)) {
         return hr;
     }
@@ -46,8 +46,8 @@ HRESULT Command::execute() {
     // taken for the new rowset's.
     closeResults();
     DBROWCOUNT rowsAffected = 0;
-    const HRESULT hr = command->Execute(nullptr, IID_IRowset, nullptr, &rowsAffected,
-                                        rowset.rowsetInterface.putUnknown());
+    const HRESULT hr = command->Execute(nullptr, rowset.rowsetInterface.iid(), nullptr,
+                                        &rowsAffected, rowset.rowsetInterface.putUnknown());
     if (FAILED(hr)) {
         rowset.rowsetInterface.reset();
         return hr;
@@ -56,7 +56,7 @@ HRESULT Command::execute() {
         return hr;
     }
     // Only held, never used; a provider without it is fine.
-    rowset.rowsetInterface->QueryInterface(IID_IRowsetChange, rowset.changeInterface.putVoid());
+    rowset.rowsetInterface.query(rowset.changeInterface);
     const HRESULT bound = accessor.bindColumns(rowset.rowsetInterface.get());
     return FAILED(bound) ? bound : S_OK;
 }
@@ -64,7 +64,7 @@ HRESULT Command::execute() {
 void Command::close() {
     if (parameterAccessor != 0 && command) {
         ComPtr<IAccessor> parameters;
-        if (SUCCEEDED(command->QueryInterface(IID_IAccessor, parameters.putVoid()))) {
+        if (SUCCEEDED(command.query(parameters))) {
             const HACCESSOR handle = parameterAccessor;
             parameterAccessor = 0;
             parameters->ReleaseAccessor(handle, nullptr);

@@ -22,6 +22,16 @@ public:
     // The rowset with its accessor: row values, accessor handles, column data, row, rowset.
     void closeResults();
 
+    // What execution yields: the rowset to walk, and the accessor that reads its rows.
+    Rowset& results() { return rowset; }
+    const DynamicAccessor& columns() const { return accessor; }
+
+    // What tests look at and arrange; not for the product's use.
+    ICommand* commandForTesting() const { return command.get(); }
+    HACCESSOR parameterAccessorForTesting() const { return parameterAccessor; }
+    void setParameterAccessorForTesting(HACCESSOR handle) { parameterAccessor = handle; }
+
+private:
     DynamicAccessor accessor;
     Rowset rowset;
     ComPtr<ICommand> command;

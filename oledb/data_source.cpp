@@ -4,12 +4,11 @@ namespace tarvel {
 
 HRESULT DataSource::open(LPCOLESTR initString) {
     ComPtr<IDataInitialize> service;
-    HRESULT hr = CoCreateInstance(CLSID_MSDAINITIALIZE, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_IDataInitialize, service.putVoid());
+    HRESULT hr = createInstance(CLSID_MSDAINITIALIZE, CLSCTX_INPROC_SERVER, service);
     if (FAILED(hr)) {
         return hr;
     }
-    hr = service->GetDataSource(nullptr, CLSCTX_INPROC_SERVER, initString, IID_IDBInitialize,
+    hr = service->GetDataSource(nullptr, CLSCTX_INPROC_SERVER, initString, initializer.iid(),
                                 initializer.putUnknown());
     if (FAILED(hr)) {
         initializer.reset();  // a pointer that came back with the failure

@@ -10,6 +10,13 @@ class DataSource {
 public:
     HRESULT open(LPCOLESTR initString);
 
+    // What tests look at; not for the product's use.
+    IDBInitialize* initializerForTesting() const { return initializer.get(); }
+
+private:
+    // A session is opened on the data source.
+    friend class Session;
+
     ComPtr<IDBInitialize> initializer;
 };
 

@@ -115,7 +115,7 @@ DynamicAccessor::DynamicAccessor(BlobHandling handling, DBLENGTH threshold)
 
 DynamicAccessor::~DynamicAccessor() {
     clearColumns();
-    freeAccessorSlots();
+    accessorSlots.reset();
 }
 
 HRESULT DynamicAccessor::bindColumns(IUnknown* rowset) {
@@ -123,51 +123,47 @@ HRESULT DynamicAccessor::bindColumns(IUnknown* rowset) {
         return E_FAIL;
     }
     ComPtr<IAccessor> accessor;
-    HRESULT hr = rowset->QueryInterface(IID_IAccessor, accessor.putVoid());
+    HRESULT hr = query(rowset, accessor);
     if (FAILED(hr)) {
         return hr;
     }
-    if (columnInfo != nullptr) {
+    if (columnInfo) {
         overrideColumnInfo = true;
     } else {
         ComPtr<IColumnsInfo> columns;
-        hr = rowset->QueryInterface(IID_IColumnsInfo, columns.putVoid());
+        hr = query(rowset, columns);
         if (FAILED(hr)) {
             return hr;
         }
-        hr = columns->GetColumnInfo(&columnCount, &columnInfo, &columnNames);
+        hr = columns->GetColumnInfo(&columnCount, columnInfo.put(), columnNames.put());
         overrideColumnInfo = false;
         columns.reset();
         if (FAILED(hr)) {
             return hr;
         }
     }
-    if (columnCount != 0 && columnInfo == nullptr) {
+    if (columnCount != 0 && !columnInfo) {
         return E_UNEXPECTED;  // a provider that reports columns must describe them
     }
 
-    auto* bindings = static_cast<ColumnBinding*>(
-        ModuleAllocator::allocateArray(columnCount, sizeof(ColumnBinding)));
-    if (bindings == nullptr) {
+    ModuleBlock<ColumnBinding> bindings;
+    if (!bindings.allocate(columnCount)) {
         return E_OUTOFMEMORY;
     }
-    std::memset(bindings, 0, columnCount * sizeof(ColumnBinding));
+    std::memset(bindings.get(), 0, columnCount * sizeof(ColumnBinding));
     try {
-        hr = bindAllColumns(rowset, accessor.get(), bindings);
+        hr = bindAllColumns(rowset, accessor.get(), bindings.get());
     } catch (const HResultException& failure) {
-        freeObjectDescriptions(bindings, columnCount);
-        releaseModuleBlock(columnFlags);
+        freeObjectDescriptions(bindings.get(), columnCount);
+        columnFlags.reset();
         hr = failure.hr;
     }
-    ModuleAllocator::release(bindings);
     return hr;
 }
 
 HRESULT DynamicAccessor::bindAllColumns(IUnknown* rowset, IAccessor* accessor,
                                         ColumnBinding* bindings) {
-    releaseModuleBlock(columnFlags);
-    columnFlags = static_cast<BYTE*>(ModuleAllocator::allocate(columnCount));
-    if (columnFlags == nullptr) {
+    if (!columnFlags.allocate(columnCount)) {
         return E_OUTOFMEMORY;
     }
     HRESULT hr = S_OK;
@@ -177,19 +173,17 @@ HRESULT DynamicAccessor::bindAllColumns(IUnknown* rowset, IAccessor* accessor,
         columnFlags[i] = 0;
         hr = bindColumn(rowset, i, &runningOffset, &bindings[i], &streamIid);
     }
-    if (SUCCEEDED(hr) && accessorSlots == nullptr) {
+    if (SUCCEEDED(hr) && !accessorSlots) {
         hr = allocateAccessorSlots(1);
         if (SUCCEEDED(hr)) {
             accessorSlots[0].autoFetch = true;
         }
     }
     if (SUCCEEDED(hr)) {
-        releaseModuleBlock(rowBuffer);
-        rowBuffer = static_cast<BYTE*>(ModuleAllocator::allocate(runningOffset));
-        if (rowBuffer == nullptr) {
+        if (!rowBuffer.allocate(runningOffset)) {
             hr = E_OUTOFMEMORY;
         } else {
-            std::memset(rowBuffer, 0, runningOffset);
+            std::memset(rowBuffer.get(), 0, runningOffset);
         }
     }
     if (FAILED(hr)) {
@@ -199,7 +193,7 @@ HRESULT DynamicAccessor::bindAllColumns(IUnknown* rowset, IAccessor* accessor,
                                accessor);
     }
     if (FAILED(hr)) {
-        releaseModuleBlock(columnFlags);
+        columnFlags.reset();
     }
     return hr;
 }
@@ -304,7 +298,7 @@ HRESULT DynamicAccessor::getRowsetProperties(IUnknown* rowset, const DBPROPID pr
         return E_FAIL;
     }
     ComPtr<IRowsetInfo> info;
-    HRESULT hr = rowset->QueryInterface(IID_IRowsetInfo, info.putVoid());
+    HRESULT hr = query(rowset, info);
     values[0] = 0;
     values[1] = 0;
     if (FAILED(hr)) {
@@ -312,30 +306,17 @@ HRESULT DynamicAccessor::getRowsetProperties(IUnknown* rowset, const DBPROPID pr
     }
     DBPROPID ids[2] = {propertyIds[0], propertyIds[1]};
     DBPROPIDSET wanted{ids, 2, DBPROPSET_ROWSET};
-    ULONG setCount = 0;
-    DBPROPSET* sets = nullptr;
-    hr = info->GetProperties(1, &wanted, &setCount, &sets);
-    if (sets == nullptr) {
-        return hr;
-    }
-    if (SUCCEEDED(hr) && setCount > 0 && sets[0].rgProperties != nullptr) {
+    // Every set handed over goes with the holder, also after DB_E_ERRORSOCCURRED (which still
+    // hands them over) and for sets beyond the one asked for.
+    PropertySets sets;
+    hr = info->GetProperties(1, &wanted, sets.putCount(), sets.putSets());
+    if (SUCCEEDED(hr) && sets && sets.count() > 0 && sets[0].rgProperties != nullptr) {
         for (ULONG i = 0; i < 2 && i < sets[0].cProperties; ++i) {
             // An unsupported property comes back VT_EMPTY, its value bytes undefined.
             const VARIANT& value = sets[0].rgProperties[i].vValue;
             values[i] = V_VT(&value) == VT_BOOL ? V_BOOL(&value) : 0;
         }
     }
-    // Every returned set's property array goes, also after DB_E_ERRORSOCCURRED (which still
-    // hands them over) and for sets beyond the one asked for, each value cleared first.
-    for (ULONG i = 0; i < setCount; ++i) {
-        DBPROP* properties = sets[i].rgProperties;
-        sets[i].rgProperties = nullptr;
-        for (ULONG k = 0; properties != nullptr && k < sets[i].cProperties; ++k) {
-            VariantClear(&properties[k].vValue);
-        }
-        CoTaskMemFree(properties);
-    }
-    CoTaskMemFree(sets);
     return hr;
 }
 
@@ -384,22 +365,19 @@ HRESULT DynamicAccessor::createRowAccessor(ColumnBinding* bindings, DBCOUNTITEM 
 }
 
 HRESULT DynamicAccessor::allocateAccessorSlots(ULONG count) {
-    auto* slots =
-        static_cast<AccessorSlot*>(ModuleAllocator::allocateArray(count, sizeof(AccessorSlot)));
-    if (slots == nullptr) {
+    if (!accessorSlots.allocate(count)) {
         return E_OUTOFMEMORY;
     }
     for (ULONG i = 0; i < count; ++i) {
-        slots[i].handle = 0;
-        slots[i].autoFetch = false;
+        accessorSlots[i].handle = 0;
+        accessorSlots[i].autoFetch = false;
     }
-    accessorSlots = slots;
     accessorSlotCount = count;
     return S_OK;
 }
 
 bool DynamicAccessor::findColumn(DBORDINAL ordinal, DBORDINAL* index) const {
-    if (columnInfo == nullptr || columnCount == 0) {
+    if (!columnInfo || columnCount == 0) {
         return false;
     }
     if (overrideColumnInfo) {
@@ -421,13 +399,13 @@ bool DynamicAccessor::findColumn(DBORDINAL ordinal, DBORDINAL* index) const {
 
 DBSTATUS DynamicAccessor::statusAt(DBORDINAL index) const {
     DBSTATUS status;
-    std::memcpy(&status, rowBuffer + boundStatusOffset(index), sizeof status);
+    std::memcpy(&status, rowBuffer.get() + boundStatusOffset(index), sizeof status);
     return status;
 }
 
 bool DynamicAccessor::getStatus(DBORDINAL ordinal, DBSTATUS* status) const {
     DBORDINAL index = 0;
-    if (rowBuffer == nullptr || !findColumn(ordinal, &index)) {
+    if (!rowBuffer || !findColumn(ordinal, &index)) {
         return false;
     }
     *status = statusAt(index);
@@ -445,7 +423,7 @@ bool DynamicAccessor::getType(DBORDINAL ordinal, DBTYPE* type) const {
 
 void* DynamicAccessor::getValue(DBORDINAL ordinal) const {
     DBORDINAL index = 0;
-    if (rowBuffer == nullptr || !findColumn(ordinal, &index)) {
+    if (!rowBuffer || !findColumn(ordinal, &index)) {
         return nullptr;
     }
     return valueAt(index);
@@ -464,8 +442,9 @@ DBBYTEOFFSET DynamicAccessor::statusAfterPrevious(DBORDINAL index) const {
     return status;
 }
 
-void DynamicAccessor::freeAccessorSlots() {
-    releaseModuleBlock(accessorSlots);
+void DynamicAccessor::setColumnInfoForTesting(ColumnInfo* info, DBORDINAL count) {
+    *columnInfo.put() = info;
+    columnCount = count;
 }
 
 }  // namespace tarvel

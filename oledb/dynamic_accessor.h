@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "common/com_ptr.h"
 #include "module_allocator.h"
 #include "platform.h"
 
@@ -46,12 +47,26 @@ public:
 
     HRESULT bindColumns(IUnknown* rowset);
 
+    // Reads by ordinal.
+    DBORDINAL getColumnCount() const { return columnCount; }
     bool findColumn(DBORDINAL ordinal, DBORDINAL* index) const;
     bool getStatus(DBORDINAL ordinal, DBSTATUS* status) const;
     bool getType(DBORDINAL ordinal, DBTYPE* type) const;
     // Null when the ordinal is not found or the column has no value field.
     void* getValue(DBORDINAL ordinal) const;
 
+    // Reads by column index, as findColumn gives it; the row buffer must exist.
+    bool hasRowBuffer() const { return static_cast<bool>(rowBuffer); }
+    DBSTATUS statusAt(DBORDINAL index) const;
+    DBTYPE typeAt(DBORDINAL index) const { return columnInfo[index].wType; }
+    // Null for a column without a value field.
+    void* valueAt(DBORDINAL index) const {
+        return hasValueField(index) ? rowBuffer.get() + valueOffset(index) : nullptr;
+    }
+    // The bytes of the value field.
+    DBLENGTH valueSizeAt(DBORDINAL index) const { return columnInfo[index].ulColumnSize; }
+
+    // Where a column's fields lie in the row buffer.
     DBBYTEOFFSET valueOffset(DBORDINAL index) const {
         return reinterpret_cast<uintptr_t>(columnInfo[index].pTypeInfo);
     }
@@ -63,21 +78,13 @@ public:
         return addSaturating(lengthOffset(index), 8);
     }
 
-    // The reads by column index (as findColumn gives it) rather than by ordinal; the row
-    // buffer must exist.
-    DBSTATUS statusAt(DBORDINAL index) const;
-    DBTYPE typeAt(DBORDINAL index) const { return columnInfo[index].wType; }
-    // Null for a column without a value field.
-    void* valueAt(DBORDINAL index) const {
-        return hasValueField(index) ? rowBuffer + valueOffset(index) : nullptr;
-    }
-
     // Record memory release.
     void releaseRowValues(IRowset* rowset);
     static void releaseColumnValue(DBTYPE type, void* value, IRowset* rowset);
     HRESULT releaseAccessorHandles(IRowset* rowset);
     void clearColumns();
 
+    // The steps of the binding pass.
     static size_t columnAlignment(DBTYPE type);
     static HRESULT getRowsetProperties(IUnknown* rowset, const DBPROPID propertyIds[2],
                                        LONG values[2]);
@@ -89,18 +96,23 @@ public:
                                      DBLENGTH rowSize, IAccessor* accessor);
     HRESULT allocateAccessorSlots(ULONG count);
 
-    AccessorSlot* accessorSlots = nullptr;
-    ULONG accessorSlotCount = 0;
-    BYTE* rowBuffer = nullptr;
-    DBORDINAL columnCount = 0;
-    BYTE* columnFlags = nullptr;
-    ColumnInfo* columnInfo = nullptr;
-    OLECHAR* columnNames = nullptr;
-    bool overrideColumnInfo = false;
-    BlobHandling blobHandling;
-    DBLENGTH blobThreshold;
+    // What tests look at and arrange; not for the product's use.
+    const ColumnInfo* columnInfoForTesting() const { return columnInfo.get(); }
+    const OLECHAR* columnNamesForTesting() const { return columnNames.get(); }
+    const BYTE* columnFlagsForTesting() const { return columnFlags.get(); }
+    BYTE* rowBufferForTesting() const { return rowBuffer.get(); }
+    AccessorSlot* accessorSlotsForTesting() const { return accessorSlots.get(); }
+    ULONG accessorSlotCountForTesting() const { return accessorSlotCount; }
+    bool overrideColumnInfoForTesting() const { return overrideColumnInfo; }
+    // Column descriptions given before the pass, as a caller that describes the columns does.
+    void setColumnInfoForTesting(ColumnInfo* info, DBORDINAL count);
+    // Frees the slot array but keeps the slot count.
+    void forgetAccessorSlotsForTesting() { accessorSlots.reset(); }
 
 private:
+    // The rowset's moves read the slots and fetch into the row buffer.
+    friend class Rowset;
+
     HRESULT bindAllColumns(IUnknown* rowset, IAccessor* accessor, ColumnBinding* bindings);
     HRESULT bindColumn(IUnknown* rowset, DBORDINAL index, DBBYTEOFFSET* runningOffset,
                        ColumnBinding* binding, const IID** streamIid);
@@ -112,7 +124,17 @@ private:
     }
     DBBYTEOFFSET statusAfterPrevious(DBORDINAL index) const;
     bool hasValueField(DBORDINAL index) const { return columnInfo[index].ulColumnSize != 0; }
-    void freeAccessorSlots();
+
+    ModuleBlock<AccessorSlot> accessorSlots;
+    ULONG accessorSlotCount = 0;
+    ModuleBlock<BYTE> rowBuffer;
+    DBORDINAL columnCount = 0;
+    ModuleBlock<BYTE> columnFlags;
+    TaskMemPtr<ColumnInfo> columnInfo;
+    TaskMemPtr<OLECHAR> columnNames;
+    bool overrideColumnInfo = false;
+    BlobHandling blobHandling;
+    DBLENGTH blobThreshold;
 };
 
 }  // namespace tarvel

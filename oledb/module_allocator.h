@@ -23,14 +23,35 @@ public:
     static long liveBlocks();
 };
 
-// Frees a block the module allocated and held in a field: the field is cleared first, so a
-// second call frees nothing.
+// A block from the module's allocator, held in a field: reset() clears the field first, so a
+// second reset frees nothing.
 template <class T>
-void releaseModuleBlock(T*& field) {
-    T* block = field;
-    field = nullptr;
-    ModuleAllocator::release(block);
-}
+class ModuleBlock {
+public:
+    ModuleBlock() = default;
+    ModuleBlock(const ModuleBlock&) = delete;
+    ModuleBlock& operator=(const ModuleBlock&) = delete;
+    ~ModuleBlock() { reset(); }
+
+    // count elements of T, uninitialized; false, holding nothing, when they cannot be had.
+    bool allocate(size_t count) {
+        reset();
+        block_ = static_cast<T*>(ModuleAllocator::allocateArray(count, sizeof(T)));
+        return block_ != nullptr;
+    }
+    void reset() {
+        T* old = block_;
+        block_ = nullptr;
+        ModuleAllocator::release(old);
+    }
+
+    T* get() const { return block_; }
+    T& operator[](size_t index) const { return block_[index]; }
+    explicit operator bool() const { return block_ != nullptr; }
+
+private:
+    T* block_ = nullptr;
+};
 
 // Adds and rounds up byte counts; a result that would not fit saturates, so that allocating it
 // fails.

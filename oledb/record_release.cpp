@@ -49,7 +49,7 @@ void releaseChapter(HCHAPTER chapter, IRowset* rowset) {
         return;
     }
     ComPtr<IChapteredRowset> chaptered;
-    if (SUCCEEDED(rowset->QueryInterface(IID_IChapteredRowset, chaptered.putVoid())) && chaptered) {
+    if (SUCCEEDED(query(rowset, chaptered)) && chaptered) {
         chaptered->ReleaseChapter(chapter, nullptr);
     }
 }
@@ -58,7 +58,7 @@ void releaseChapter(HCHAPTER chapter, IRowset* rowset) {
 
 void DynamicAccessor::releaseRowValues(IRowset* rowset) {
     // No row can have been fetched into a buffer that was never allocated.
-    if (rowBuffer == nullptr || columnInfo == nullptr) {
+    if (!rowBuffer || !columnInfo) {
         return;
     }
     for (DBORDINAL i = 0; i < columnCount; ++i) {
@@ -67,9 +67,9 @@ void DynamicAccessor::releaseRowValues(IRowset* rowset) {
         if (!hasValueField(i)) {
             continue;
         }
-        BYTE* value = rowBuffer + valueOffset(i);
-        if (columnFlags != nullptr && columnFlags[i] == ClientOwnedReference) {
-            if (readField<DBSTATUS>(rowBuffer + statusOffset(i)) == DBSTATUS_S_ISNULL) {
+        BYTE* value = rowBuffer.get() + valueOffset(i);
+        if (columnFlags && columnFlags[i] == ClientOwnedReference) {
+            if (readField<DBSTATUS>(rowBuffer.get() + statusOffset(i)) == DBSTATUS_S_ISNULL) {
                 continue;
             }
             if (void* block = takeField<void*>(value)) {
@@ -82,7 +82,7 @@ void DynamicAccessor::releaseRowValues(IRowset* rowset) {
             continue;  // numbers, dates, strings in the buffer: nothing to release
         }
         if (type == DBTYPE_IUNKNOWN || type == DBTYPE_IDISPATCH) {
-            if (readField<DBSTATUS>(rowBuffer + statusOffset(i)) == DBSTATUS_S_OK) {
+            if (readField<DBSTATUS>(rowBuffer.get() + statusOffset(i)) == DBSTATUS_S_OK) {
                 releaseColumnValue(type, value, rowset);
             }
             continue;
@@ -132,9 +132,9 @@ HRESULT DynamicAccessor::releaseAccessorHandles(IRowset* rowset) {
         return S_OK;
     }
     ComPtr<IAccessor> accessor;
-    const HRESULT hr = rowset->QueryInterface(IID_IAccessor, accessor.putVoid());
+    const HRESULT hr = query(rowset, accessor);
     if (SUCCEEDED(hr)) {
-        if (accessorSlots == nullptr) {
+        if (!accessorSlots) {
             return E_FAIL;
         }
         for (ULONG i = 0; i < accessorSlotCount; ++i) {
@@ -142,20 +142,16 @@ HRESULT DynamicAccessor::releaseAccessorHandles(IRowset* rowset) {
         }
     }
     accessorSlotCount = 0;
-    freeAccessorSlots();
+    accessorSlots.reset();
     accessor.reset();
     return hr;
 }
 
 void DynamicAccessor::clearColumns() {
-    ColumnInfo* info = columnInfo;
-    columnInfo = nullptr;
-    CoTaskMemFree(info);
-    OLECHAR* names = columnNames;
-    columnNames = nullptr;
-    CoTaskMemFree(names);
-    releaseModuleBlock(rowBuffer);
-    releaseModuleBlock(columnFlags);
+    columnInfo.reset();
+    columnNames.reset();
+    rowBuffer.reset();
+    columnFlags.reset();
     columnCount = 0;
 }
 

@@ -52,12 +52,12 @@ HRESULT Rowset::fetchRow() {
     HRESULT result = S_OK;
     const ULONG count = accessor->accessorSlotCount;
     for (ULONG i = 0; i < count; ++i) {
-        if (i >= accessor->accessorSlotCount || accessor->accessorSlots == nullptr ||
+        if (i >= accessor->accessorSlotCount || !accessor->accessorSlots ||
             !accessor->accessorSlots[i].autoFetch) {
             continue;
         }
         HRESULT hr = rowsetInterface->GetData(currentRow, accessor->accessorSlots[i].handle,
-                                              accessor->rowBuffer);
+                                              accessor->rowBuffer.get());
         if (onlyColumnsFailed(hr)) {
             hr = S_OK;
         }
@@ -100,6 +100,20 @@ void Rowset::close() {
     releaseRow();
     rowsetInterface.reset();
     changeInterface.reset();
+}
+
+void Rowset::attachForTesting(IRowset* rowset) {
+    rowsetInterface.reset();
+    changeInterface.reset();
+    query(rowset, rowsetInterface);
+    query(rowset, changeInterface);
+}
+
+void Rowset::ownAccessorForTesting(std::unique_ptr<DynamicAccessor> owned, bool useForMoves) {
+    ownedAccessor = std::move(owned);
+    if (useForMoves) {
+        accessor = ownedAccessor.get();
+    }
 }
 
 }  // namespace tarvel

@@ -7,11 +7,11 @@ HRESULT Session::open(DataSource& dataSource) {
         return E_UNEXPECTED;
     }
     ComPtr<IDBCreateSession> creator;
-    HRESULT hr = dataSource.initializer->QueryInterface(IID_IDBCreateSession, creator.putVoid());
+    HRESULT hr = dataSource.initializer.query(creator);
     if (FAILED(hr)) {
         return hr;
     }
-    hr = creator->CreateSession(nullptr, IID_IOpenRowset, session.putUnknown());
+    hr = creator->CreateSession(nullptr, session.iid(), session.putUnknown());
     if (FAILED(hr)) {
         session.reset();
     }

@@ -16,6 +16,13 @@ public:
     HRESULT open(DataSource& dataSource);
     void close() { session.reset(); }
 
+    // What tests look at; not for the product's use.
+    IOpenRowset* sessionForTesting() const { return session.get(); }
+
+private:
+    // A command is created on the session.
+    friend class Command;
+
     ComPtr<IOpenRowset> session;
 };
 

@@ -36,8 +36,7 @@ HRESULT QueryTranslator::translate(LPCWSTR query, LPWSTR* sql, LONG maxResults) 
 
 HRESULT QueryTranslator::lookupQueryHelper(ISearchQueryHelper** helper) {
     ComPtr<ISearchManager> manager;
-    HRESULT hr = CoCreateInstance(CLSID_CSearchManager, nullptr, CLSCTX_LOCAL_SERVER,
-                                  IID_ISearchManager, manager.putVoid());
+    HRESULT hr = createInstance(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER, manager);
     if (FAILED(hr)) {
         return hr;
     }

@@ -1,4 +1,5 @@
-// Text for messages about COM calls: UTF-8 of UTF-16 strings, interface names, HRESULTs.
+// Text for messages about COM calls (UTF-8 of UTF-16 strings, interface names, HRESULTs), and
+// the ASCII helpers the service's parsers share.
 #pragma once
 
 #include <string>
@@ -17,5 +18,14 @@ std::string narrow(const WCHAR* text, size_t length);
 std::string interfaceName(REFIID riid);
 // "0x80004005".
 std::string hresultText(HRESULT hr);
+
+// A-Z as a-z, every other unit as it is.
+inline WCHAR lowerAscii(WCHAR unit) {
+    return unit >= u'A' && unit <= u'Z' ? WCHAR(unit + 32) : unit;
+}
+// The UTF-16 form of ASCII text.
+inline WString ascii(const char* text) {
+    return WString(text, text + std::char_traits<char>::length(text));
+}
 
 }  // namespace tarvel::service

@@ -10,14 +10,6 @@ bool isBlank(WCHAR unit) {
     return unit == u' ' || unit == u'\t';
 }
 
-WCHAR lowerAscii(WCHAR unit) {
-    return unit >= u'A' && unit <= u'Z' ? WCHAR(unit + 32) : unit;
-}
-
-WString ascii(const char* text) {
-    return WString(text, text + std::char_traits<char>::length(text));
-}
-
 bool startsWithExt(const WString& token) {
     return token.size() >= 4 && lowerAscii(token[0]) == u'e' && lowerAscii(token[1]) == u'x' &&
            lowerAscii(token[2]) == u't' && token[3] == u':';

@@ -6,14 +6,6 @@ namespace tarvel::service {
 
 namespace {
 
-WCHAR lowerAscii(WCHAR unit) {
-    return unit >= u'A' && unit <= u'Z' ? WCHAR(unit + 32) : unit;
-}
-
-WString ascii(const char* text) {
-    return WString(text, text + std::char_traits<char>::length(text));
-}
-
 struct Token {
     enum class Kind { Word, Number, Identifier, String, Comma, Equals, End };
     Kind kind;

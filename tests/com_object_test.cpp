@@ -12,9 +12,16 @@ namespace {
 using namespace tarvel::testing;
 using service::TableRowset;
 
-// Rowset::close with its last steps the wrong way round: the interfaces go first, and the row
-// is then released through the interface just let go.
-void closeReleasingTheRowLast(Rowset& rowset) {
+// The fields of a rowset record, and the steps of Rowset::close over them with the last ones
+// the wrong way round: the interfaces go first, and the row is then released through the
+// interface just let go.
+struct RowsetFields {
+    ComPtr<IRowset> rowsetInterface;
+    ComPtr<IRowsetChange> changeInterface;
+    HROW currentRow = 0;
+};
+
+void closeReleasingTheRowLast(RowsetFields& rowset) {
     IRowset* rows = rowset.rowsetInterface.detach();
     rows->Release();
     rowset.changeInterface.reset();
@@ -28,18 +35,29 @@ protected:
     void SetUp() override { ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)); }
     void TearDown() override { CoUninitialize(); }
 
-    // A Rowset holding one row of a rowset that only it references.
-    void open(Rowset& rowset) {
+    // A rowset of one row that only the caller references, once it has taken its references.
+    IRowset* makeRowset() {
         Table table{{column(1, DBTYPE_WSTR, 20)}};
         table.rows = {{Cell::ofText(TARVEL_UTF16("one"))}};
-        TableRowset* rows = TableRowset::create(&instrumentation_, std::make_shared<Table>(table));
-        rows->as<IRowset>()->QueryInterface(IID_IRowset, rowset.rowsetInterface.putVoid());
-        rows->as<IRowset>()->QueryInterface(IID_IRowsetChange, rowset.changeInterface.putVoid());
-        rows->as<IRowset>()->Release();
+        rowset_ = TableRowset::create(&instrumentation_, std::make_shared<Table>(table));
+        return rowset_->as<IRowset>();
+    }
+    // A Rowset record holding the first row.
+    void open(Rowset& rowset) {
+        IRowset* rows = makeRowset();
+        rowset.attachForTesting(rows);
+        rows->Release();
+        ASSERT_EQ(S_OK, rowset.moveToFirstRow());
+    }
+    // The same, in the fields of the planted copy.
+    void open(RowsetFields& rowset) {
+        IRowset* rows = makeRowset();
+        query(rows, rowset.rowsetInterface);
+        query(rows, rowset.changeInterface);
+        rows->Release();
         HROW* handles = &rowset.currentRow;
         DBCOUNTITEM obtained = 0;
         ASSERT_EQ(S_OK, rowset.rowsetInterface->GetNextRows(0, 0, 1, &obtained, &handles));
-        rowset_ = rows;
     }
 
     Instrumentation instrumentation_;
@@ -50,6 +68,7 @@ TEST_F(ReleasedObjectTest, TheRowsetsOwnCloseMakesNoCallOnAReleasedObject) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Rowset rowset(&accessor);
     open(rowset);
+    EXPECT_EQ(1u, rowset_->outstandingRows());
     rowset.close();
     EXPECT_EQ(Journal{}, instrumentation_.errors());
     EXPECT_EQ(0u, rowset_->outstandingRows());
@@ -57,8 +76,7 @@ TEST_F(ReleasedObjectTest, TheRowsetsOwnCloseMakesNoCallOnAReleasedObject) {
 }
 
 TEST_F(ReleasedObjectTest, ACallThroughAReleasedInterfaceIsRecordedAndRefused) {
-    DynamicAccessor accessor(BlobHandling::Default, 8000);
-    Rowset rowset(&accessor);
+    RowsetFields rowset;
     open(rowset);
     closeReleasingTheRowLast(rowset);
     EXPECT_EQ(Journal{"call on released IRowset: IRowset::ReleaseRows"}, instrumentation_.errors());
@@ -68,7 +86,7 @@ TEST_F(ReleasedObjectTest, AReleasedObjectIsNotBroughtBackByAddRefOrQueryInterfa
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Rowset rowset(&accessor);
     open(rowset);
-    IRowset* rows = rowset.rowsetInterface.get();
+    IRowset* rows = rowset.rowsetForTesting();
     rowset.close();
     EXPECT_EQ(0u, rows->AddRef());
     IUnknown* again = reinterpret_cast<IUnknown*>(0x1);

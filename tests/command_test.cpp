@@ -2,6 +2,8 @@
 // returns and what stays held until the teardown releases it.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "command.h"
 #include "data_source.h"
 #include "search_world.h"
@@ -22,13 +24,13 @@ protected:
     void SetUp() override { world_.setTable(pathTable({TARVEL_UTF16("C:\\a")})); }
     void TearDown() override {
         session_.close();
-        dataSource_.initializer.reset();
+        dataSource_.reset();
         EXPECT_EQ(Journal{}, world_.leftovers());
     }
 
     Instrumentation& journal() { return world_.instrumentation; }
     // Opens data source and session; the journal starts after them.
-    void openSession() { openSession(dataSource_, session_); }
+    void openSession() { openSession(*dataSource_, session_); }
     void openSession(DataSource& dataSource, Session& session) {
         ASSERT_EQ(S_OK, dataSource.open(kInitString));
         ASSERT_EQ(S_OK, session.open(dataSource));
@@ -36,14 +38,14 @@ protected:
     }
 
     SearchWorld world_;
-    DataSource dataSource_;
+    std::optional<DataSource> dataSource_{std::in_place};
     Session session_;
 };
 
 TEST_F(CommandTest, OpensTheDataSourceThroughTheInitializationService) {
     DataSource dataSource;
     EXPECT_EQ(S_OK, dataSource.open(kInitString));
-    EXPECT_NE(nullptr, dataSource.initializer.get());
+    EXPECT_NE(nullptr, dataSource.initializerForTesting());
     EXPECT_EQ((Journal{"IClassFactory::CreateInstance(IDataInitialize)",
                        std::string("IDataInitialize::GetDataSource(1,") + kInit + ",IDBInitialize)",
                        "IDBInitialize::Initialize()", "IDataInitialize::Release"}),
@@ -54,14 +56,14 @@ TEST_F(CommandTest, FailureToCreateTheServiceLeavesNothing) {
     journal().failCall("IClassFactory::CreateInstance", E_ACCESSDENIED);
     DataSource dataSource;
     EXPECT_EQ(E_ACCESSDENIED, dataSource.open(kInitString));
-    EXPECT_EQ(nullptr, dataSource.initializer.get());
+    EXPECT_EQ(nullptr, dataSource.initializerForTesting());
 }
 
 TEST_F(CommandTest, FailedGetDataSourceReleasesTheServiceAndHoldsNothing) {
     journal().failCall("IDataInitialize::GetDataSource", static_cast<HRESULT>(0x80070422));
     DataSource dataSource;
     EXPECT_EQ(static_cast<HRESULT>(0x80070422), dataSource.open(kInitString));
-    EXPECT_EQ(nullptr, dataSource.initializer.get());
+    EXPECT_EQ(nullptr, dataSource.initializerForTesting());
     EXPECT_EQ("IDataInitialize::Release", journal().journal().back());
 }
 
@@ -70,7 +72,7 @@ TEST_F(CommandTest, AnObjectHandedOutWithAFailedGetDataSourceIsReleasedAtOnce) {
     journal().failCall("IDataInitialize::GetDataSource", E_FAIL);
     DataSource dataSource;
     EXPECT_EQ(E_FAIL, dataSource.open(kInitString));
-    EXPECT_EQ(nullptr, dataSource.initializer.get());
+    EXPECT_EQ(nullptr, dataSource.initializerForTesting());
     const Journal& entries = journal().journal();
     ASSERT_GE(entries.size(), 2u);
     EXPECT_EQ((Journal{"IDBInitialize::Release", "IDataInitialize::Release"}),
@@ -82,7 +84,7 @@ TEST_F(CommandTest, FailedInitializeKeepsTheDataSourceUntilItsDestruction) {
     {
         DataSource dataSource;
         EXPECT_EQ(DB_SEC_E_AUTH_FAILED, dataSource.open(kInitString));
-        EXPECT_NE(nullptr, dataSource.initializer.get());
+        EXPECT_NE(nullptr, dataSource.initializerForTesting());
         EXPECT_TRUE(journal().journalMatching("IDBInitialize::Release").empty());
     }
     EXPECT_EQ(1u, journal().journalMatching("IDBInitialize::Release").size());
@@ -116,7 +118,7 @@ TEST_F(CommandTest, DataSourceWithoutSessionsOrFailingCreateSessionLeavesNoSessi
         ASSERT_EQ(S_OK, dataSource.open(kInitString));
         Session session;
         EXPECT_EQ(withhold ? E_NOINTERFACE : E_OUTOFMEMORY, session.open(dataSource));
-        EXPECT_EQ(nullptr, session.session.get());
+        EXPECT_EQ(nullptr, session.sessionForTesting());
     }
 }
 
@@ -128,21 +130,21 @@ TEST_F(CommandTest, ObjectsHandedOutWithAFailureAreReleasedAtOnceAndNotKept) {
         DataSource dataSource;
         ASSERT_EQ(S_OK, dataSource.open(kInitString));
         EXPECT_EQ(E_FAIL, session.open(dataSource));
-        EXPECT_EQ(nullptr, session.session.get());
+        EXPECT_EQ(nullptr, session.sessionForTesting());
         EXPECT_EQ(1u, journal().journalMatching("IOpenRowset::Release").size());
     }
     openSession();
     Command command(BlobHandling::Default, 8000);
     journal().failCall("IDBCreateCommand::CreateCommand", E_FAIL);
     EXPECT_EQ(E_FAIL, command.create(session_, kText));
-    EXPECT_EQ(nullptr, command.command.get());
+    EXPECT_EQ(nullptr, command.commandForTesting());
     EXPECT_EQ(1u, journal().journalMatching("ICommand::Release").size());
 
     ASSERT_EQ(S_OK, command.create(session_, kText));
     journal().failCall("ICommand::Execute", E_FAIL);
     journal().clearJournal();
     EXPECT_EQ(E_FAIL, command.execute());
-    EXPECT_EQ(nullptr, command.rowset.rowsetInterface.get());
+    EXPECT_EQ(nullptr, command.results().rowsetForTesting());
     EXPECT_EQ((Journal{"ICommand::Execute(IRowset) -> 0x80004005", "IRowset::Release"}),
               journal().journal());
 }
@@ -180,7 +182,7 @@ TEST_F(CommandTest, CommandCreationFailuresLeaveNoCommand) {
         journal().failCall(failing, E_FAIL);
         Command command(BlobHandling::Default, 8000);
         EXPECT_EQ(E_FAIL, command.create(session, kText)) << failing;
-        EXPECT_EQ(nullptr, command.command.get());
+        EXPECT_EQ(nullptr, command.commandForTesting());
         EXPECT_TRUE(journal().journalMatching("ICommand::").empty()) << failing;
     }
 }
@@ -190,11 +192,11 @@ TEST_F(CommandTest, RejectedTextKeepsTheCommandUntilClose) {
     journal().failCall("ICommandText::SetCommandText", DB_E_ERRORSINCOMMAND);
     Command command(BlobHandling::Default, 8000);
     EXPECT_EQ(DB_E_ERRORSINCOMMAND, command.create(session_, kText));
-    EXPECT_NE(nullptr, command.command.get());
+    EXPECT_NE(nullptr, command.commandForTesting());
     EXPECT_EQ("ICommandText::Release", journal().journal().back());
     command.close();
     EXPECT_EQ("ICommand::Release", journal().journal().back());
-    EXPECT_EQ(nullptr, command.command.get());
+    EXPECT_EQ(nullptr, command.commandForTesting());
 }
 
 TEST_F(CommandTest, CommandWithoutTextInterfaceFailsTheCreation) {
@@ -202,7 +204,7 @@ TEST_F(CommandTest, CommandWithoutTextInterfaceFailsTheCreation) {
     openSession();
     Command command(BlobHandling::Default, 8000);
     EXPECT_EQ(E_NOINTERFACE, command.create(session_, kText));
-    EXPECT_NE(nullptr, command.command.get());
+    EXPECT_NE(nullptr, command.commandForTesting());
 }
 
 TEST_F(CommandTest, ExecutionAttachesTheRowsetAndBindsItsColumns) {
@@ -211,9 +213,9 @@ TEST_F(CommandTest, ExecutionAttachesTheRowsetAndBindsItsColumns) {
     ASSERT_EQ(S_OK, command.create(session_, kText));
     journal().clearJournal();
     EXPECT_EQ(S_OK, command.execute());
-    EXPECT_NE(nullptr, command.rowset.rowsetInterface.get());
-    EXPECT_NE(nullptr, command.rowset.changeInterface.get());
-    EXPECT_EQ(1u, command.accessor.columnCount);
+    EXPECT_NE(nullptr, command.results().rowsetForTesting());
+    EXPECT_NE(nullptr, command.results().changeForTesting());
+    EXPECT_EQ(1u, command.columns().getColumnCount());
     EXPECT_EQ(
         (Journal{"ICommand::Execute(IRowset)", "IRowset::QueryInterface(IRowsetChange)",
                  "IRowset::QueryInterface(IAccessor)", "IRowset::QueryInterface(IColumnsInfo)",
@@ -228,8 +230,8 @@ TEST_F(CommandTest, FailedExecutionHoldsNoRowset) {
     ASSERT_EQ(S_OK, command.create(session_, kText));
     journal().failCall("ICommand::Execute", static_cast<HRESULT>(0x80041605));
     EXPECT_EQ(static_cast<HRESULT>(0x80041605), command.execute());
-    EXPECT_EQ(nullptr, command.rowset.rowsetInterface.get());
-    EXPECT_NE(nullptr, command.command.get());
+    EXPECT_EQ(nullptr, command.results().rowsetForTesting());
+    EXPECT_NE(nullptr, command.commandForTesting());
 }
 
 TEST_F(CommandTest, ExecutionWithoutRowsetSkipsChangeAndBinding) {
@@ -253,7 +255,7 @@ TEST_F(CommandTest, RowsetWithoutChangeInterfaceIsNoFailure) {
     Command command(BlobHandling::Default, 8000);
     ASSERT_EQ(S_OK, command.create(session_, kText));
     EXPECT_EQ(S_OK, command.execute());
-    EXPECT_EQ(nullptr, command.rowset.changeInterface.get());
+    EXPECT_EQ(nullptr, command.results().changeForTesting());
 }
 
 TEST_F(CommandTest, ExecutingAgainClosesTheEarlierResultsBeforeBindingAfresh) {
@@ -261,7 +263,7 @@ TEST_F(CommandTest, ExecutingAgainClosesTheEarlierResultsBeforeBindingAfresh) {
     Command command(BlobHandling::Default, 8000);
     ASSERT_EQ(S_OK, command.create(session_, kText));
     ASSERT_EQ(S_OK, command.execute());
-    ASSERT_EQ(S_OK, command.rowset.moveToFirstRow());
+    ASSERT_EQ(S_OK, command.results().moveToFirstRow());
     journal().clearJournal();
     EXPECT_EQ(S_OK, command.execute());
     EXPECT_EQ(
@@ -274,11 +276,11 @@ TEST_F(CommandTest, ExecutingAgainClosesTheEarlierResultsBeforeBindingAfresh) {
                  "IAccessor::CreateAccessor(2,1,540)", "IAccessor::Release"}),
         journal().journal());
     // The new rowset's own column data, bound as on a first execution.
-    EXPECT_FALSE(command.accessor.overrideColumnInfo);
-    EXPECT_EQ(522u, command.accessor.columnInfo[0].ulColumnSize);
-    ASSERT_EQ(S_OK, command.rowset.moveToFirstRow());
+    EXPECT_FALSE(command.columns().overrideColumnInfoForTesting());
+    EXPECT_EQ(522u, command.columns().columnInfoForTesting()[0].ulColumnSize);
+    ASSERT_EQ(S_OK, command.results().moveToFirstRow());
     EXPECT_EQ(WString(TARVEL_UTF16("C:\\a")),
-              WString(static_cast<const WCHAR*>(command.accessor.getValue(1))));
+              WString(static_cast<const WCHAR*>(command.columns().getValue(1))));
 }
 
 TEST_F(CommandTest, PositiveBindingResultBecomesSuccess) {
@@ -303,13 +305,14 @@ TEST_F(CommandTest, ParameterAccessorNeedsTheCommandsAccessorInterface) {
     openSession();
     Command command(BlobHandling::Default, 8000);
     ASSERT_EQ(S_OK, command.create(session_, kText));
-    command.parameterAccessor = 5;
+    command.setParameterAccessorForTesting(5);
     journal().clearJournal();
     command.close();
     EXPECT_EQ((Journal{"ICommand::QueryInterface(IAccessor)", "ICommand::Release"}),
               journal().journal());
-    EXPECT_EQ(5u, command.parameterAccessor) << "kept when the command offers no IAccessor";
-    command.parameterAccessor = 0;
+    EXPECT_EQ(5u, command.parameterAccessorForTesting())
+        << "kept when the command offers no IAccessor";
+    command.setParameterAccessorForTesting(0);
 }
 
 TEST_F(CommandTest, DestroyingAfterCloseReleasesNothingMore) {
@@ -318,7 +321,7 @@ TEST_F(CommandTest, DestroyingAfterCloseReleasesNothingMore) {
         Command command(BlobHandling::Default, 8000);
         ASSERT_EQ(S_OK, command.create(session_, kText));
         ASSERT_EQ(S_OK, command.execute());
-        ASSERT_EQ(S_OK, command.rowset.moveToFirstRow());
+        ASSERT_EQ(S_OK, command.results().moveToFirstRow());
         journal().clearJournal();
         command.closeResults();
         command.close();

@@ -26,9 +26,9 @@ protected:
 
     static void expectReported(const DynamicAccessor& accessor, DBORDINAL index,
                                const TableColumn& reported) {
-        EXPECT_EQ(reported.type, accessor.columnInfo[index].wType) << index;
-        EXPECT_EQ(reported.size, accessor.columnInfo[index].ulColumnSize) << index;
-        EXPECT_EQ(nullptr, accessor.columnInfo[index].pTypeInfo) << index;
+        EXPECT_EQ(reported.type, accessor.columnInfoForTesting()[index].wType) << index;
+        EXPECT_EQ(reported.size, accessor.columnInfoForTesting()[index].ulColumnSize) << index;
+        EXPECT_EQ(nullptr, accessor.columnInfoForTesting()[index].pTypeInfo) << index;
     }
 };
 
@@ -45,8 +45,8 @@ TEST_F(BindingFailureTest, ASuccessfulPassMakesSixAllocations) {
 TEST_F(BindingFailureTest, NullRowsetChangesNothing) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     EXPECT_EQ(E_FAIL, accessor.bindColumns(nullptr));
-    EXPECT_EQ(nullptr, accessor.columnInfo);
-    EXPECT_EQ(nullptr, accessor.accessorSlots);
+    EXPECT_EQ(nullptr, accessor.columnInfoForTesting());
+    EXPECT_EQ(nullptr, accessor.accessorSlotsForTesting());
 }
 
 TEST_F(BindingFailureTest, RowsetWithoutAccessorInterfaceChangesNothing) {
@@ -54,8 +54,8 @@ TEST_F(BindingFailureTest, RowsetWithoutAccessorInterfaceChangesNothing) {
     FakeRowset* rowset = makeRowset(threeColumns());
     instrumentation_.withhold(IID_IAccessor);
     EXPECT_EQ(E_NOINTERFACE, accessor.bindColumns(rowsetOf(rowset)));
-    EXPECT_EQ(nullptr, accessor.columnInfo);
-    EXPECT_EQ(0u, accessor.columnCount);
+    EXPECT_EQ(nullptr, accessor.columnInfoForTesting());
+    EXPECT_EQ(0u, accessor.getColumnCount());
     EXPECT_TRUE(instrumentation_.journalMatching("GetColumnInfo").empty());
     release(rowset);
 }
@@ -67,9 +67,9 @@ TEST_F(BindingFailureTest, FailedColumnQueriesLeaveOnlyWhatTheProviderGave) {
         FakeRowset* rowset = makeRowset(threeColumns());
         instrumentation_.failCall(failing, E_UNEXPECTED);
         EXPECT_EQ(E_UNEXPECTED, accessor.bindColumns(rowsetOf(rowset))) << failing;
-        EXPECT_EQ(nullptr, accessor.columnInfo);
-        EXPECT_EQ(nullptr, accessor.columnFlags);
-        EXPECT_EQ(nullptr, accessor.accessorSlots);
+        EXPECT_EQ(nullptr, accessor.columnInfoForTesting());
+        EXPECT_EQ(nullptr, accessor.columnFlagsForTesting());
+        EXPECT_EQ(nullptr, accessor.accessorSlotsForTesting());
         close(accessor, rowset);
         release(rowset);
     }
@@ -79,16 +79,16 @@ TEST_F(BindingFailureTest, BindingArrayAllocation) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     FakeRowset* rowset = makeRowset(threeColumns());
     EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 1));
-    ASSERT_EQ(3u, accessor.columnCount);
+    ASSERT_EQ(3u, accessor.getColumnCount());
     for (DBORDINAL i = 0; i < 3; ++i) {
         expectReported(accessor, i, threeColumns().columns[i]);
     }
-    EXPECT_EQ(nullptr, accessor.columnFlags);
-    EXPECT_EQ(nullptr, accessor.accessorSlots);
-    EXPECT_EQ(nullptr, accessor.rowBuffer);
+    EXPECT_EQ(nullptr, accessor.columnFlagsForTesting());
+    EXPECT_EQ(nullptr, accessor.accessorSlotsForTesting());
+    EXPECT_EQ(nullptr, accessor.rowBufferForTesting());
     close(accessor, rowset);
-    EXPECT_EQ(nullptr, accessor.columnInfo);
-    EXPECT_EQ(nullptr, accessor.columnNames);
+    EXPECT_EQ(nullptr, accessor.columnInfoForTesting());
+    EXPECT_EQ(nullptr, accessor.columnNamesForTesting());
     release(rowset);
 }
 
@@ -96,8 +96,8 @@ TEST_F(BindingFailureTest, ColumnFlagsAllocation) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     FakeRowset* rowset = makeRowset(threeColumns());
     EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 2));
-    EXPECT_EQ(nullptr, accessor.columnFlags);
-    EXPECT_EQ(nullptr, accessor.accessorSlots);
+    EXPECT_EQ(nullptr, accessor.columnFlagsForTesting());
+    EXPECT_EQ(nullptr, accessor.accessorSlotsForTesting());
     expectReported(accessor, 0, threeColumns().columns[0]);
     close(accessor, rowset);
     release(rowset);
@@ -108,14 +108,14 @@ TEST_F(BindingFailureTest, ObjectDescriptionAllocationAtALaterColumn) {
     FakeRowset* rowset = makeRowset(threeColumns());
     EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 4));
     // Columns before the failing one are rewritten, the failing one and later ones are not.
-    EXPECT_EQ(DBTYPE_IUNKNOWN, accessor.columnInfo[0].wType);
-    EXPECT_EQ(8u, accessor.columnInfo[0].ulColumnSize);
-    EXPECT_EQ(102u, accessor.columnInfo[1].ulColumnSize);
+    EXPECT_EQ(DBTYPE_IUNKNOWN, accessor.columnInfoForTesting()[0].wType);
+    EXPECT_EQ(8u, accessor.columnInfoForTesting()[0].ulColumnSize);
+    EXPECT_EQ(102u, accessor.columnInfoForTesting()[1].ulColumnSize);
     EXPECT_EQ(20u, accessor.valueOffset(1));
     expectReported(accessor, 2, threeColumns().columns[2]);
-    EXPECT_EQ(nullptr, accessor.columnFlags);
-    EXPECT_EQ(nullptr, accessor.accessorSlots);
-    EXPECT_EQ(nullptr, accessor.rowBuffer);
+    EXPECT_EQ(nullptr, accessor.columnFlagsForTesting());
+    EXPECT_EQ(nullptr, accessor.accessorSlotsForTesting());
+    EXPECT_EQ(nullptr, accessor.rowBufferForTesting());
     EXPECT_TRUE(instrumentation_.journalMatching("CreateAccessor").empty());
     close(accessor, rowset);
     release(rowset);
@@ -126,7 +126,7 @@ TEST_F(BindingFailureTest, ObjectDescriptionAllocationAtTheFirstColumn) {
     FakeRowset* rowset = makeRowset(threeColumns());
     EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 3));
     expectReported(accessor, 0, threeColumns().columns[0]);
-    EXPECT_EQ(nullptr, accessor.columnFlags);
+    EXPECT_EQ(nullptr, accessor.columnFlagsForTesting());
     close(accessor, rowset);
     release(rowset);
 }
@@ -135,11 +135,11 @@ TEST_F(BindingFailureTest, SlotArrayAllocation) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     FakeRowset* rowset = makeRowset(threeColumns());
     EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 5));
-    EXPECT_EQ(DBTYPE_IUNKNOWN, accessor.columnInfo[2].wType);
-    EXPECT_EQ(nullptr, accessor.columnFlags);
-    EXPECT_EQ(nullptr, accessor.accessorSlots);
-    EXPECT_EQ(0u, accessor.accessorSlotCount);
-    EXPECT_EQ(nullptr, accessor.rowBuffer);
+    EXPECT_EQ(DBTYPE_IUNKNOWN, accessor.columnInfoForTesting()[2].wType);
+    EXPECT_EQ(nullptr, accessor.columnFlagsForTesting());
+    EXPECT_EQ(nullptr, accessor.accessorSlotsForTesting());
+    EXPECT_EQ(0u, accessor.accessorSlotCountForTesting());
+    EXPECT_EQ(nullptr, accessor.rowBufferForTesting());
     close(accessor, rowset);
     release(rowset);
 }
@@ -148,11 +148,11 @@ TEST_F(BindingFailureTest, RowBufferAllocationLeavesOneEmptySlot) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     FakeRowset* rowset = makeRowset(threeColumns());
     EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 6));
-    EXPECT_EQ(nullptr, accessor.columnFlags);
-    EXPECT_EQ(nullptr, accessor.rowBuffer);
-    ASSERT_EQ(1u, accessor.accessorSlotCount);
-    EXPECT_EQ(0u, accessor.accessorSlots[0].handle);
-    EXPECT_TRUE(accessor.accessorSlots[0].autoFetch);
+    EXPECT_EQ(nullptr, accessor.columnFlagsForTesting());
+    EXPECT_EQ(nullptr, accessor.rowBufferForTesting());
+    ASSERT_EQ(1u, accessor.accessorSlotCountForTesting());
+    EXPECT_EQ(0u, accessor.accessorSlotsForTesting()[0].handle);
+    EXPECT_TRUE(accessor.accessorSlotsForTesting()[0].autoFetch);
     // Nothing was fetched into a buffer that does not exist; the release reads nothing, the
     // reads find nothing, and a line shows every column as unreadable.
     accessor.releaseRowValues(rowsetOf(rowset));
@@ -167,7 +167,7 @@ TEST_F(BindingFailureTest, RowBufferAllocationLeavesOneEmptySlot) {
               WString(line.text()));
     EXPECT_EQ(DB_E_BADACCESSORHANDLE, rowset->as<IAccessor>()->ReleaseAccessor(0, nullptr));
     close(accessor, rowset);
-    EXPECT_EQ(nullptr, accessor.accessorSlots);
+    EXPECT_EQ(nullptr, accessor.accessorSlotsForTesting());
     release(rowset);
 }
 
@@ -179,17 +179,17 @@ TEST_F(BindingFailureTest, ColumnsReportedWithoutDescriptionsAreUnexpected) {
     const long allocations = ModuleAllocator::allocationCount();
     EXPECT_EQ(E_UNEXPECTED, accessor.bindColumns(rowsetOf(rowset)));
     EXPECT_EQ(allocations, ModuleAllocator::allocationCount());
-    EXPECT_EQ(3u, accessor.columnCount);
-    EXPECT_EQ(nullptr, accessor.columnInfo);
-    EXPECT_NE(nullptr, accessor.columnNames);
-    EXPECT_EQ(nullptr, accessor.columnFlags);
+    EXPECT_EQ(3u, accessor.getColumnCount());
+    EXPECT_EQ(nullptr, accessor.columnInfoForTesting());
+    EXPECT_NE(nullptr, accessor.columnNamesForTesting());
+    EXPECT_EQ(nullptr, accessor.columnFlagsForTesting());
     EXPECT_TRUE(instrumentation_.journalMatching("CreateAccessor").empty());
     DBORDINAL index = 9;
     EXPECT_FALSE(accessor.findColumn(1, &index));
     accessor.releaseRowValues(rowsetOf(rowset));
     close(accessor, rowset);
-    EXPECT_EQ(nullptr, accessor.columnNames);
-    EXPECT_EQ(0u, accessor.columnCount);
+    EXPECT_EQ(nullptr, accessor.columnNamesForTesting());
+    EXPECT_EQ(0u, accessor.getColumnCount());
     release(rowset);
 }
 
@@ -198,10 +198,10 @@ TEST_F(BindingFailureTest, CreateAccessorFailureKeepsSlotsAndBuffer) {
     FakeRowset* rowset = makeRowset(threeColumns());
     instrumentation_.failCall("IAccessor::CreateAccessor", DB_E_BADBINDINFO);
     EXPECT_EQ(DB_E_BADBINDINFO, accessor.bindColumns(rowsetOf(rowset)));
-    EXPECT_EQ(nullptr, accessor.columnFlags);
-    EXPECT_NE(nullptr, accessor.rowBuffer);
-    ASSERT_EQ(1u, accessor.accessorSlotCount);
-    EXPECT_EQ(0u, accessor.accessorSlots[0].handle);
+    EXPECT_EQ(nullptr, accessor.columnFlagsForTesting());
+    EXPECT_NE(nullptr, accessor.rowBufferForTesting());
+    ASSERT_EQ(1u, accessor.accessorSlotCountForTesting());
+    EXPECT_EQ(0u, accessor.accessorSlotsForTesting()[0].handle);
     close(accessor, rowset);
     release(rowset);
 }
@@ -211,8 +211,8 @@ TEST_F(BindingFailureTest, ByteCountsThatOverflowFailAsAllocations) {
     FakeRowset* rowset = makeRowset(Table{
         {column(1, DBTYPE_WSTR, DBLENGTH(1) << 62), column(2, DBTYPE_BYTES, ~DBLENGTH(0) - 3)}});
     EXPECT_EQ(E_OUTOFMEMORY, accessor.bindColumns(rowsetOf(rowset)));
-    EXPECT_EQ(nullptr, accessor.rowBuffer);
-    EXPECT_EQ((DBLENGTH(1) << 63) + 2, accessor.columnInfo[0].ulColumnSize);
+    EXPECT_EQ(nullptr, accessor.rowBufferForTesting());
+    EXPECT_EQ((DBLENGTH(1) << 63) + 2, accessor.columnInfoForTesting()[0].ulColumnSize);
     close(accessor, rowset);
     release(rowset);
 }

@@ -26,14 +26,14 @@ TEST_F(DynamicAccessorTest, WideStringOf260CharactersFillsA540ByteRow) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     FakeRowset* rowset = bind(accessor, Table{{column(1, DBTYPE_WSTR, 260)}});
 
-    ASSERT_EQ(1u, accessor.columnCount);
-    EXPECT_EQ(522u, accessor.columnInfo[0].ulColumnSize);
-    EXPECT_EQ(DBTYPE_WSTR, accessor.columnInfo[0].wType);
+    ASSERT_EQ(1u, accessor.getColumnCount());
+    EXPECT_EQ(522u, accessor.columnInfoForTesting()[0].ulColumnSize);
+    EXPECT_EQ(DBTYPE_WSTR, accessor.columnInfoForTesting()[0].wType);
     EXPECT_EQ(0u, accessor.valueOffset(0));
     EXPECT_EQ(528u, accessor.lengthOffset(0));
     EXPECT_EQ(536u, accessor.statusOffset(0));
     EXPECT_EQ(540u, rowset->lastRowSize());
-    EXPECT_FALSE(accessor.overrideColumnInfo);
+    EXPECT_FALSE(accessor.overrideColumnInfoForTesting());
 
     ASSERT_EQ(1u, rowset->lastBindings().size());
     const DBBINDING& binding = rowset->lastBindings()[0];
@@ -51,11 +51,11 @@ TEST_F(DynamicAccessorTest, WideStringOf260CharactersFillsA540ByteRow) {
     EXPECT_EQ(0u, binding.dwFlags);
     EXPECT_EQ(DWORD(DBACCESSOR_ROWDATA), rowset->lastAccessorFlags());
 
-    ASSERT_EQ(1u, accessor.accessorSlotCount);
-    EXPECT_NE(0u, accessor.accessorSlots[0].handle);
-    EXPECT_TRUE(accessor.accessorSlots[0].autoFetch);
-    ASSERT_NE(nullptr, accessor.columnFlags);
-    EXPECT_EQ(0, accessor.columnFlags[0]);
+    ASSERT_EQ(1u, accessor.accessorSlotCountForTesting());
+    EXPECT_NE(0u, accessor.accessorSlotsForTesting()[0].handle);
+    EXPECT_TRUE(accessor.accessorSlotsForTesting()[0].autoFetch);
+    ASSERT_NE(nullptr, accessor.columnFlagsForTesting());
+    EXPECT_EQ(0, accessor.columnFlagsForTesting()[0]);
     close(accessor, rowset);
     release(rowset);
 }
@@ -84,7 +84,7 @@ TEST_F(DynamicAccessorTest, EightByteIntegerFollowsUnalignedAndTheRowIs580Bytes)
 TEST_F(DynamicAccessorTest, NarrowStringGetsOneByteForItsTerminator) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     FakeRowset* rowset = bind(accessor, Table{{column(1, DBTYPE_STR, 10)}});
-    EXPECT_EQ(11u, accessor.columnInfo[0].ulColumnSize);
+    EXPECT_EQ(11u, accessor.columnInfoForTesting()[0].ulColumnSize);
     EXPECT_EQ(11u, rowset->lastBindings()[0].cbMaxLen);
     EXPECT_EQ(16u, accessor.lengthOffset(0));
     close(accessor, rowset);
@@ -96,13 +96,13 @@ TEST_F(DynamicAccessorTest, ThresholdIsComparedBeforeTheSizeIsAdjusted) {
     FakeRowset* rowset = bind(
         accessor, Table{{column(1, DBTYPE_WSTR, 8000), column(2, DBTYPE_BYTES, 8000),
                          column(3, DBTYPE_BYTES, 8001), column(4, DBTYPE_WSTR, ~DBLENGTH(0))}});
-    EXPECT_EQ(DBTYPE_WSTR, accessor.columnInfo[0].wType);
-    EXPECT_EQ(16002u, accessor.columnInfo[0].ulColumnSize);
-    EXPECT_EQ(DBTYPE_BYTES, accessor.columnInfo[1].wType);
-    EXPECT_EQ(8000u, accessor.columnInfo[1].ulColumnSize);
+    EXPECT_EQ(DBTYPE_WSTR, accessor.columnInfoForTesting()[0].wType);
+    EXPECT_EQ(16002u, accessor.columnInfoForTesting()[0].ulColumnSize);
+    EXPECT_EQ(DBTYPE_BYTES, accessor.columnInfoForTesting()[1].wType);
+    EXPECT_EQ(8000u, accessor.columnInfoForTesting()[1].ulColumnSize);
     for (DBORDINAL i : {2u, 3u}) {
-        EXPECT_EQ(DBTYPE_IUNKNOWN, accessor.columnInfo[i].wType) << i;
-        EXPECT_EQ(8u, accessor.columnInfo[i].ulColumnSize) << i;
+        EXPECT_EQ(DBTYPE_IUNKNOWN, accessor.columnInfoForTesting()[i].wType) << i;
+        EXPECT_EQ(8u, accessor.columnInfoForTesting()[i].ulColumnSize) << i;
         EXPECT_EQ(0u, accessor.valueOffset(i) % 8) << i;
     }
     close(accessor, rowset);
@@ -196,7 +196,7 @@ TEST_F(DynamicAccessorTest, UnknownColumnIsAnObjectUnderEveryHandlingWithoutProp
             EXPECT_EQ(kAllParts, binding.dwPart);
             EXPECT_EQ(DWORD(DBMEMOWNER_CLIENTOWNED), binding.dwMemOwner);
             EXPECT_TRUE(IsEqualGUID(IID_IUnknown, rowset->lastObjects()[i].iid));
-            EXPECT_EQ(0, accessor.columnFlags[i]);
+            EXPECT_EQ(0, accessor.columnFlagsForTesting()[i]);
         }
         EXPECT_EQ(24u, accessor.valueOffset(1));  // after the first status, 16..20
         EXPECT_EQ(0u, propertyQueries());
@@ -215,9 +215,9 @@ TEST_F(DynamicAccessorTest, NoStreamsBindsALongStringByReferenceOwnedByTheModule
     EXPECT_EQ(24u, binding.obValue);
     EXPECT_EQ(DWORD(DBMEMOWNER_CLIENTOWNED), binding.dwMemOwner);
     EXPECT_EQ(nullptr, binding.pObject);
-    EXPECT_EQ(DBTYPE(DBTYPE_BYREF | DBTYPE_WSTR), accessor.columnInfo[1].wType);
-    EXPECT_EQ(8u, accessor.columnInfo[1].ulColumnSize);
-    EXPECT_EQ(ClientOwnedReference, accessor.columnFlags[1]);
+    EXPECT_EQ(DBTYPE(DBTYPE_BYREF | DBTYPE_WSTR), accessor.columnInfoForTesting()[1].wType);
+    EXPECT_EQ(8u, accessor.columnInfoForTesting()[1].ulColumnSize);
+    EXPECT_EQ(ClientOwnedReference, accessor.columnFlagsForTesting()[1]);
     EXPECT_EQ(0u, propertyQueries());
     close(accessor, rowset);
     release(rowset);
@@ -235,9 +235,9 @@ TEST_F(DynamicAccessorTest, SkipBindsOnlyLengthAndStatusAtTheRunningOffset) {
     EXPECT_EQ(32u, skipped.obStatus);
     EXPECT_EQ(0u, skipped.cbMaxLen);
     EXPECT_EQ(DWORD(DBMEMOWNER_CLIENTOWNED), skipped.dwMemOwner);
-    EXPECT_EQ(DBTYPE_WSTR, accessor.columnInfo[1].wType);
-    EXPECT_EQ(0u, accessor.columnInfo[1].ulColumnSize);
-    EXPECT_EQ(nullptr, accessor.columnInfo[1].pTypeInfo);
+    EXPECT_EQ(DBTYPE_WSTR, accessor.columnInfoForTesting()[1].wType);
+    EXPECT_EQ(0u, accessor.columnInfoForTesting()[1].ulColumnSize);
+    EXPECT_EQ(nullptr, accessor.columnInfoForTesting()[1].pTypeInfo);
     EXPECT_EQ(36u, rowset->lastBindings()[2].obValue);
     EXPECT_EQ(52u, rowset->lastRowSize());
     close(accessor, rowset);
@@ -307,13 +307,12 @@ TEST_F(DynamicAccessorTest, SuppliedColumnInfoIsUsedInPlaceAndSearchedByOrdinal)
         info[i].ulColumnSize = 4;
     }
     DynamicAccessor accessor(BlobHandling::Default, 8000);
-    accessor.columnInfo = info;
-    accessor.columnCount = 3;
+    accessor.setColumnInfoForTesting(info, 3);
     FakeRowset* rowset =
         bind(accessor,
              Table{{column(5, DBTYPE_I4, 4), column(2, DBTYPE_I4, 4), column(9, DBTYPE_I4, 4)}});
-    EXPECT_TRUE(accessor.overrideColumnInfo);
-    EXPECT_EQ(info, accessor.columnInfo);
+    EXPECT_TRUE(accessor.overrideColumnInfoForTesting());
+    EXPECT_EQ(info, accessor.columnInfoForTesting());
     EXPECT_TRUE(instrumentation_.journalMatching("GetColumnInfo").empty());
     EXPECT_EQ(20u, accessor.valueOffset(1));  // rewritten in place
     DBORDINAL index = 0;
@@ -339,7 +338,7 @@ TEST_F(DynamicAccessorTest, BeforeTheFirstFetchEveryStatusIsOkAndEveryValueZero)
         EXPECT_EQ(DWORD(DBSTATUS_S_OK), status);
         const auto* value = static_cast<const BYTE*>(accessor.getValue(ordinal));
         ASSERT_NE(nullptr, value);
-        for (size_t i = 0; i < accessor.columnInfo[ordinal - 1].ulColumnSize; ++i) {
+        for (size_t i = 0; i < accessor.columnInfoForTesting()[ordinal - 1].ulColumnSize; ++i) {
             EXPECT_EQ(0, value[i]);
         }
     }
@@ -369,7 +368,7 @@ TEST_F(DynamicAccessorTest, ReadsShowWhatTheFetchWrote) {
     EXPECT_EQ(WString(TARVEL_UTF16("abcd")),
               WString(static_cast<const WCHAR*>(accessor.getValue(1))));
     DBLENGTH length = 0;
-    std::memcpy(&length, accessor.rowBuffer + accessor.lengthOffset(0), sizeof length);
+    std::memcpy(&length, accessor.rowBufferForTesting() + accessor.lengthOffset(0), sizeof length);
     EXPECT_EQ(12u, length);
     LONG number = 0;
     std::memcpy(&number, accessor.getValue(2), sizeof number);
@@ -382,11 +381,11 @@ TEST_F(DynamicAccessorTest, ReadsShowWhatTheFetchWrote) {
 TEST_F(DynamicAccessorTest, NoColumnsStillMakesASlotAndAnAccessorWithoutBindings) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     FakeRowset* rowset = bind(accessor, Table{});
-    EXPECT_EQ(0u, accessor.columnCount);
-    EXPECT_NE(nullptr, accessor.rowBuffer);
-    EXPECT_NE(nullptr, accessor.columnFlags);
-    ASSERT_EQ(1u, accessor.accessorSlotCount);
-    EXPECT_NE(0u, accessor.accessorSlots[0].handle);
+    EXPECT_EQ(0u, accessor.getColumnCount());
+    EXPECT_NE(nullptr, accessor.rowBufferForTesting());
+    EXPECT_NE(nullptr, accessor.columnFlagsForTesting());
+    ASSERT_EQ(1u, accessor.accessorSlotCountForTesting());
+    EXPECT_NE(0u, accessor.accessorSlotsForTesting()[0].handle);
     EXPECT_EQ(Journal{"IAccessor::CreateAccessor(2,0,0)"},
               instrumentation_.journalMatching("CreateAccessor"));
     close(accessor, rowset);
@@ -426,8 +425,8 @@ TEST_F(DynamicAccessorTest, FixedLengthTypeIsNeverBoundSmallerThanItsValue) {
     Table table{{column(1, DBTYPE_I4, 0), column(2, DBTYPE_VARIANT, 1)}};
     table.rows = {{Cell::ofInteger(7), Cell::ofInteger(8)}};
     FakeRowset* rowset = bind(accessor, table);
-    EXPECT_EQ(4u, accessor.columnInfo[0].ulColumnSize);
-    EXPECT_EQ(24u, accessor.columnInfo[1].ulColumnSize);
+    EXPECT_EQ(4u, accessor.columnInfoForTesting()[0].ulColumnSize);
+    EXPECT_EQ(24u, accessor.columnInfoForTesting()[1].ulColumnSize);
     const HROW row = fetch(rowset, accessor);
     releaseRow(rowset, row);
     close(accessor, rowset);

@@ -32,15 +32,18 @@ protected:
     template <class T>
     T field(const DynamicAccessor& accessor, DBORDINAL index) const {
         T value;
-        std::memcpy(&value, accessor.rowBuffer + accessor.valueOffset(index), sizeof value);
+        std::memcpy(&value, accessor.rowBufferForTesting() + accessor.valueOffset(index),
+                    sizeof value);
         return value;
     }
     template <class T>
     void setField(DynamicAccessor& accessor, DBORDINAL index, T value) {
-        std::memcpy(accessor.rowBuffer + accessor.valueOffset(index), &value, sizeof value);
+        std::memcpy(accessor.rowBufferForTesting() + accessor.valueOffset(index), &value,
+                    sizeof value);
     }
     void setStatus(DynamicAccessor& accessor, DBORDINAL index, DBSTATUS status) {
-        std::memcpy(accessor.rowBuffer + accessor.statusOffset(index), &status, sizeof status);
+        std::memcpy(accessor.rowBufferForTesting() + accessor.statusOffset(index), &status,
+                    sizeof status);
     }
     // Runs the whole release a second time and expects no call and no free.
     void expectSecondPassDoesNothing(DynamicAccessor& accessor, FakeRowset* rowset) {
@@ -56,7 +59,7 @@ TEST_F(RecordReleaseTest, ClientOwnedReferenceIsFreedOnceUnlessNull) {
     table.rows = {{Cell::ofText(TARVEL_UTF16("long text")), Cell::null()}};
     HROW row = 0;
     FakeRowset* rowset = bindAndFetch(accessor, table, &row);
-    ASSERT_EQ(ClientOwnedReference, accessor.columnFlags[0]);
+    ASSERT_EQ(ClientOwnedReference, accessor.columnFlagsForTesting()[0]);
     auto* text = field<const WCHAR*>(accessor, 0);
     ASSERT_NE(nullptr, text);
     EXPECT_EQ(WString(TARVEL_UTF16("long text")), WString(text));
@@ -113,7 +116,7 @@ TEST_F(RecordReleaseTest, StreamIsReleasedOnlyWhenItsStatusIsOk) {
     table.rows = {{Cell::ofText(TARVEL_UTF16("stream content"))}};
     HROW row = 0;
     FakeRowset* rowset = bindAndFetch(accessor, table, &row);
-    ASSERT_EQ(DBTYPE_IUNKNOWN, accessor.columnInfo[0].wType);
+    ASSERT_EQ(DBTYPE_IUNKNOWN, accessor.columnInfoForTesting()[0].wType);
     ASSERT_NE(nullptr, field<IUnknown*>(accessor, 0));
     accessor.releaseRowValues(rowsetOf(rowset));
     EXPECT_EQ(nullptr, field<IUnknown*>(accessor, 0));
@@ -293,7 +296,7 @@ TEST_F(RecordReleaseTest, SkippedColumnNeverReleasesAnotherColumnsField) {
     table.rows = {{Cell::ofText(TARVEL_UTF16("first")), Cell::ofText(TARVEL_UTF16("skipped"))}};
     HROW row = 0;
     FakeRowset* rowset = bindAndFetch(accessor, table, &row);
-    ASSERT_EQ(DBTYPE_BSTR, accessor.columnInfo[1].wType);
+    ASSERT_EQ(DBTYPE_BSTR, accessor.columnInfoForTesting()[1].wType);
     ASSERT_EQ(0u, accessor.valueOffset(1));
     accessor.releaseRowValues(rowsetOf(rowset));  // the ledger sees a double free if wrong
     EXPECT_EQ(nullptr, field<BSTR>(accessor, 0));
@@ -306,24 +309,24 @@ TEST_F(RecordReleaseTest, AccessorHandlesAreReleasedThroughTheRowset) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     FakeRowset* rowset = makeRowset(Table{{column(1, DBTYPE_I4, 4)}});
     ASSERT_EQ(S_OK, accessor.bindColumns(rowsetOf(rowset)));
-    const HACCESSOR handle = accessor.accessorSlots[0].handle;
+    const HACCESSOR handle = accessor.accessorSlotsForTesting()[0].handle;
     instrumentation_.clearJournal();
     EXPECT_EQ(S_OK, accessor.releaseAccessorHandles(rowsetOf(rowset)));
     EXPECT_EQ((Journal{"IRowset::QueryInterface(IAccessor)",
                        "IAccessor::ReleaseAccessor(" + std::to_string(handle) + ")",
                        "IAccessor::Release"}),
               instrumentation_.journal());
-    EXPECT_EQ(nullptr, accessor.accessorSlots);
-    EXPECT_EQ(0u, accessor.accessorSlotCount);
+    EXPECT_EQ(nullptr, accessor.accessorSlotsForTesting());
+    EXPECT_EQ(0u, accessor.accessorSlotCountForTesting());
     instrumentation_.clearJournal();
     EXPECT_EQ(S_OK, accessor.releaseAccessorHandles(rowsetOf(rowset)));
     accessor.clearColumns();
     accessor.clearColumns();
     EXPECT_EQ(Journal{}, instrumentation_.journal());
-    EXPECT_EQ(0u, accessor.columnCount);
-    EXPECT_EQ(nullptr, accessor.columnInfo);
-    EXPECT_EQ(nullptr, accessor.rowBuffer);
-    EXPECT_EQ(nullptr, accessor.columnFlags);
+    EXPECT_EQ(0u, accessor.getColumnCount());
+    EXPECT_EQ(nullptr, accessor.columnInfoForTesting());
+    EXPECT_EQ(nullptr, accessor.rowBufferForTesting());
+    EXPECT_EQ(nullptr, accessor.columnFlagsForTesting());
     release(rowset);
 }
 
@@ -332,8 +335,8 @@ TEST_F(RecordReleaseTest, AccessorHandlesNeedARowset) {
     FakeRowset* rowset = makeRowset(Table{{column(1, DBTYPE_I4, 4)}});
     ASSERT_EQ(S_OK, accessor.bindColumns(rowsetOf(rowset)));
     EXPECT_EQ(E_FAIL, accessor.releaseAccessorHandles(nullptr));
-    EXPECT_EQ(1u, accessor.accessorSlotCount);
-    EXPECT_NE(nullptr, accessor.accessorSlots);
+    EXPECT_EQ(1u, accessor.accessorSlotCountForTesting());
+    EXPECT_NE(nullptr, accessor.accessorSlotsForTesting());
     close(accessor, rowset);
     release(rowset);
 }
@@ -342,11 +345,11 @@ TEST_F(RecordReleaseTest, RowsetWithoutAccessorInterfaceStillLosesTheSlotArray) 
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     FakeRowset* rowset = makeRowset(Table{{column(1, DBTYPE_I4, 4)}});
     ASSERT_EQ(S_OK, accessor.bindColumns(rowsetOf(rowset)));
-    const HACCESSOR handle = accessor.accessorSlots[0].handle;
+    const HACCESSOR handle = accessor.accessorSlotsForTesting()[0].handle;
     instrumentation_.withhold(IID_IAccessor);
     EXPECT_EQ(E_NOINTERFACE, accessor.releaseAccessorHandles(rowsetOf(rowset)));
-    EXPECT_EQ(nullptr, accessor.accessorSlots);
-    EXPECT_EQ(0u, accessor.accessorSlotCount);
+    EXPECT_EQ(nullptr, accessor.accessorSlotsForTesting());
+    EXPECT_EQ(0u, accessor.accessorSlotCountForTesting());
     // The handle stays with the provider; give it back so the fixture's check holds.
     rowset->as<IAccessor>()->ReleaseAccessor(handle, nullptr);
     accessor.clearColumns();
@@ -364,10 +367,10 @@ TEST_F(RecordReleaseTest, NoSlotsMeansNoQuery) {
 TEST_F(RecordReleaseTest, MissingSlotArrayWithACountIsReported) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     FakeRowset* rowset = makeRowset(Table{});
-    accessor.accessorSlotCount = 2;
+    ASSERT_EQ(S_OK, accessor.allocateAccessorSlots(2));
+    accessor.forgetAccessorSlotsForTesting();
     EXPECT_EQ(E_FAIL, accessor.releaseAccessorHandles(rowsetOf(rowset)));
-    EXPECT_EQ(2u, accessor.accessorSlotCount);
-    accessor.accessorSlotCount = 0;
+    EXPECT_EQ(2u, accessor.accessorSlotCountForTesting());
     release(rowset);
 }
 
@@ -377,11 +380,10 @@ TEST_F(RecordReleaseTest, AccessorWithoutRowBufferReleasesNothing) {
     std::memset(info, 0, sizeof *info);
     info->wType = DBTYPE_BSTR;
     info->ulColumnSize = 8;
-    accessor.columnInfo = info;
-    accessor.columnCount = 1;
+    accessor.setColumnInfoForTesting(info, 1);
     accessor.releaseRowValues(nullptr);
     accessor.clearColumns();
-    EXPECT_EQ(nullptr, accessor.columnInfo);
+    EXPECT_EQ(nullptr, accessor.columnInfoForTesting());
 }
 
 }  // namespace

@@ -15,8 +15,7 @@ protected:
     FakeRowset* open(Table table, DynamicAccessor& accessor, Rowset& rowset) {
         FakeRowset* rows = makeRowset(std::move(table));
         EXPECT_EQ(S_OK, accessor.bindColumns(rowsetOf(rows)));
-        rowsetOf(rows)->QueryInterface(IID_IRowset, rowset.rowsetInterface.putVoid());
-        rowsetOf(rows)->QueryInterface(IID_IRowsetChange, rowset.changeInterface.putVoid());
+        rowset.attachForTesting(rowsetOf(rows));
         release(rows);  // the Rowset holds it from here
         instrumentation_.clearJournal();
         return rows;
@@ -34,8 +33,8 @@ protected:
     }
     // Closes the rowset's results as the command does.
     void closeAll(DynamicAccessor& accessor, Rowset& rowset) {
-        accessor.releaseRowValues(rowset.rowsetInterface.get());
-        accessor.releaseAccessorHandles(rowset.rowsetInterface.get());
+        accessor.releaseRowValues(rowset.rowsetForTesting());
+        accessor.releaseAccessorHandles(rowset.rowsetForTesting());
         accessor.clearColumns();
         rowset.close();
     }
@@ -46,7 +45,7 @@ TEST_F(RowsetTest, EmptyRowsetEndsAtTheFirstMove) {
     Rowset rowset(&accessor);
     open(Table{{column(1, DBTYPE_WSTR, 20)}}, accessor, rowset);
     EXPECT_EQ(DB_S_ENDOFROWSET, rowset.moveToFirstRow());
-    EXPECT_EQ(0u, rowset.currentRow);
+    EXPECT_EQ(0u, rowset.currentRowForTesting());
     EXPECT_EQ((Journal{"IRowset::RestartPosition(0)", "IRowset::GetNextRows(0,0,1)"}),
               instrumentation_.journal());
     closeAll(accessor, rowset);
@@ -56,7 +55,7 @@ TEST_F(RowsetTest, ReleasesEachRowBeforeFetchingTheNext) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Rowset rowset(&accessor);
     FakeRowset* rows = open(threeRows(), accessor, rowset);
-    const HACCESSOR handle = accessor.accessorSlots[0].handle;
+    const HACCESSOR handle = accessor.accessorSlotsForTesting()[0].handle;
     ASSERT_EQ(S_OK, rowset.moveToFirstRow());
     EXPECT_EQ(WString(TARVEL_UTF16("one")), current(accessor));
     ASSERT_EQ(S_OK, rowset.moveToNextRow());
@@ -64,7 +63,7 @@ TEST_F(RowsetTest, ReleasesEachRowBeforeFetchingTheNext) {
     ASSERT_EQ(S_OK, rowset.moveToNextRow());
     EXPECT_EQ(WString(TARVEL_UTF16("three")), current(accessor));
     EXPECT_EQ(DB_S_ENDOFROWSET, rowset.moveToNextRow());
-    EXPECT_EQ(0u, rowset.currentRow);
+    EXPECT_EQ(0u, rowset.currentRowForTesting());
     EXPECT_EQ(0u, rows->outstandingRows());
     EXPECT_EQ(1u, rows->mostRowsHeld());
     const std::string data = "," + std::to_string(handle) + ")";
@@ -95,20 +94,17 @@ TEST_F(RowsetTest, WithoutFetchingSlotsAMoveHoldsTheRowUnread) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Rowset rowset(&accessor);
     FakeRowset* rows = open(threeRows(), accessor, rowset);
-    accessor.accessorSlots[0].autoFetch = false;
+    accessor.accessorSlotsForTesting()[0].autoFetch = false;
     EXPECT_EQ(S_OK, rowset.moveToFirstRow());
-    EXPECT_NE(0u, rowset.currentRow);
+    EXPECT_NE(0u, rowset.currentRowForTesting());
     EXPECT_EQ(1u, rows->outstandingRows());
     EXPECT_TRUE(instrumentation_.journalMatching("GetData").empty());
 
-    // No slot array at all: the same.
-    const HACCESSOR handle = accessor.accessorSlots[0].handle;
-    AccessorSlot* slots = accessor.accessorSlots;
-    accessor.accessorSlots = nullptr;
+    // A slot count without a slot array: the same.
+    rows->as<IAccessor>()->ReleaseAccessor(accessor.accessorSlotsForTesting()[0].handle, nullptr);
+    accessor.forgetAccessorSlotsForTesting();
     EXPECT_EQ(S_OK, rowset.moveToNextRow());
     EXPECT_TRUE(instrumentation_.journalMatching("GetData").empty());
-    accessor.accessorSlots = slots;
-    accessor.accessorSlots[0].handle = handle;
     closeAll(accessor, rowset);
 }
 
@@ -116,25 +112,23 @@ TEST_F(RowsetTest, TwoSlotsAreFetchedInOrderAndTheFirstFailureStopsTheSecond) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Rowset rowset(&accessor);
     FakeRowset* rows = open(threeRows(), accessor, rowset);
-    rows->as<IAccessor>()->ReleaseAccessor(accessor.accessorSlots[0].handle, nullptr);
-    ModuleAllocator::release(accessor.accessorSlots);
-    accessor.accessorSlots = nullptr;
-    accessor.accessorSlotCount = 0;
+    accessor.releaseAccessorHandles(rowset.rowsetForTesting());
     ASSERT_EQ(S_OK, accessor.allocateAccessorSlots(2));
     // Two accessors over the same binding, both fetched into the same buffer.
     IAccessor* itf = rows->as<IAccessor>();
     DBBINDING binding = rows->lastBindings()[0];
     for (ULONG i = 0; i < 2; ++i) {
-        ASSERT_EQ(S_OK, itf->CreateAccessor(DBACCESSOR_ROWDATA, 1, &binding, rows->lastRowSize(),
-                                            &accessor.accessorSlots[i].handle, nullptr));
-        accessor.accessorSlots[i].autoFetch = true;
+        ASSERT_EQ(S_OK,
+                  itf->CreateAccessor(DBACCESSOR_ROWDATA, 1, &binding, rows->lastRowSize(),
+                                      &accessor.accessorSlotsForTesting()[i].handle, nullptr));
+        accessor.accessorSlotsForTesting()[i].autoFetch = true;
     }
     instrumentation_.clearJournal();
     ASSERT_EQ(S_OK, rowset.moveToFirstRow());
     EXPECT_EQ(2u, instrumentation_.journalMatching("GetData(1,").size());
     instrumentation_.failCall("IRowset::GetData", E_FAIL);
     EXPECT_EQ(E_FAIL, rowset.moveToNextRow());
-    EXPECT_EQ(0u, rowset.currentRow);
+    EXPECT_EQ(0u, rowset.currentRowForTesting());
     EXPECT_EQ(0u, rows->outstandingRows());
     EXPECT_EQ((Journal{"IRowset::GetData(2,2) -> 0x80004005"}),
               instrumentation_.journalMatching("GetData(2"));
@@ -147,7 +141,7 @@ TEST_F(RowsetTest, WarningFromGetDataKeepsTheRow) {
     FakeRowset* rows = open(threeRows(), accessor, rowset);
     instrumentation_.failCall("IRowset::GetData", S_FALSE);
     EXPECT_EQ(S_FALSE, rowset.moveToFirstRow());
-    EXPECT_NE(0u, rowset.currentRow);
+    EXPECT_NE(0u, rowset.currentRowForTesting());
     EXPECT_EQ(1u, rows->outstandingRows());
     closeAll(accessor, rowset);
     EXPECT_EQ(0u, rows->outstandingRows());
@@ -172,7 +166,7 @@ TEST_F(RowsetTest, RowsWithUnreadableColumnsAreFetchedRowsWhoseStatusesTell) {
 
     // Every column fails: DB_E_ERRORSOCCURRED, and still the row is there and held.
     ASSERT_EQ(S_OK, rowset.moveToNextRow());
-    EXPECT_NE(0u, rowset.currentRow);
+    EXPECT_NE(0u, rowset.currentRowForTesting());
     EXPECT_EQ(1u, rows->outstandingRows());
     ASSERT_TRUE(accessor.getStatus(1, &status));
     EXPECT_EQ(DWORD(DBSTATUS_E_UNAVAILABLE), status);
@@ -191,17 +185,14 @@ TEST_F(RowsetTest, ASlotWithUnreadableColumnsDoesNotStopTheNextSlot) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Rowset rowset(&accessor);
     FakeRowset* rows = open(threeRows(), accessor, rowset);
-    rows->as<IAccessor>()->ReleaseAccessor(accessor.accessorSlots[0].handle, nullptr);
-    ModuleAllocator::release(accessor.accessorSlots);
-    accessor.accessorSlots = nullptr;
-    accessor.accessorSlotCount = 0;
+    accessor.releaseAccessorHandles(rowset.rowsetForTesting());
     ASSERT_EQ(S_OK, accessor.allocateAccessorSlots(2));
     DBBINDING binding = rows->lastBindings()[0];
     for (ULONG i = 0; i < 2; ++i) {
         ASSERT_EQ(S_OK, rows->as<IAccessor>()->CreateAccessor(
                             DBACCESSOR_ROWDATA, 1, &binding, rows->lastRowSize(),
-                            &accessor.accessorSlots[i].handle, nullptr));
-        accessor.accessorSlots[i].autoFetch = true;
+                            &accessor.accessorSlotsForTesting()[i].handle, nullptr));
+        accessor.accessorSlotsForTesting()[i].autoFetch = true;
     }
     instrumentation_.clearJournal();
     instrumentation_.failCall("IRowset::GetData", DB_E_ERRORSOCCURRED);
@@ -234,7 +225,7 @@ TEST_F(RowsetTest, ProviderArraysOfSeveralRowsKeepTheFirstAndReleaseTheRestAtOnc
             seen += current(accessor);
         }
         EXPECT_EQ(WString(perFetch == 1 ? TARVEL_UTF16("abcdef") : TARVEL_UTF16("ad")), seen);
-        EXPECT_EQ(0u, rowset.currentRow);
+        EXPECT_EQ(0u, rowset.currentRowForTesting());
         if (perFetch == 3) {
             EXPECT_EQ((Journal{"IRowset::ReleaseRows(2,[2,3])", "IRowset::ReleaseRows(1,[1])",
                                "IRowset::ReleaseRows(2,[5,6])", "IRowset::ReleaseRows(1,[4])"}),
@@ -255,7 +246,7 @@ TEST_F(RowsetTest, FailedRestartReturnsItsCodeHoldingNoRow) {
     ASSERT_EQ(S_OK, rowset.moveToFirstRow());
     instrumentation_.failCall("IRowset::RestartPosition", DB_E_CANTSCROLLBACKWARDS);
     EXPECT_EQ(DB_E_CANTSCROLLBACKWARDS, rowset.moveToFirstRow());
-    EXPECT_EQ(0u, rowset.currentRow);
+    EXPECT_EQ(0u, rowset.currentRowForTesting());
     closeAll(accessor, rowset);
 }
 
@@ -299,14 +290,14 @@ TEST_F(RowsetTest, CloseReleasesRowValuesRowRowsetAndChangeInOrderOnce) {
     table.rows = {{Cell::ofText(TARVEL_UTF16("held"))}};
     open(table, accessor, rowset);
     ASSERT_EQ(S_OK, rowset.moveToFirstRow());
-    accessor.releaseAccessorHandles(rowset.rowsetInterface.get());
+    accessor.releaseAccessorHandles(rowset.rowsetForTesting());
     instrumentation_.clearJournal();
     rowset.close();
     EXPECT_EQ(
         (Journal{"IRowset::ReleaseRows(1,[1])", "IRowset::Release", "IRowsetChange::Release"}),
         instrumentation_.journal());
-    EXPECT_EQ(nullptr, rowset.rowsetInterface.get());
-    EXPECT_EQ(nullptr, rowset.changeInterface.get());
+    EXPECT_EQ(nullptr, rowset.rowsetForTesting());
+    EXPECT_EQ(nullptr, rowset.changeForTesting());
     BSTR left = nullptr;
     std::memcpy(&left, accessor.getValue(1), sizeof left);
     EXPECT_EQ(nullptr, left) << "the row's values go before the row";
@@ -327,16 +318,16 @@ TEST_F(RowsetTest, AnOwnedAccessorThatTheMovesUseIsNotReachedAfterItIsGone) {
     DynamicAccessor unused(BlobHandling::Default, 8000);
     Rowset rowset(&unused);
     FakeRowset* rows = open(threeRows(), unused, rowset);
-    rowset.ownedAccessor = std::make_unique<DynamicAccessor>(BlobHandling::Default, 8000);
-    ASSERT_EQ(S_OK, rowset.ownedAccessor->bindColumns(rowset.rowsetInterface.get()));
-    rowset.accessor = rowset.ownedAccessor.get();
+    auto owned = std::make_unique<DynamicAccessor>(BlobHandling::Default, 8000);
+    ASSERT_EQ(S_OK, owned->bindColumns(rowset.rowsetForTesting()));
+    rowset.ownAccessorForTesting(std::move(owned), true);
     ASSERT_EQ(S_OK, rowset.moveToFirstRow());
-    unused.releaseAccessorHandles(rowset.rowsetInterface.get());
+    unused.releaseAccessorHandles(rowset.rowsetForTesting());
     unused.clearColumns();
     instrumentation_.clearJournal();
     rowset.close();
-    EXPECT_EQ(nullptr, rowset.ownedAccessor.get());
-    EXPECT_EQ(nullptr, rowset.accessor) << "left pointing at the freed accessor";
+    EXPECT_EQ(nullptr, rowset.ownedAccessorForTesting());
+    EXPECT_EQ(nullptr, rowset.accessorForTesting()) << "left pointing at the freed accessor";
     EXPECT_EQ((Journal{"IRowset::QueryInterface(IAccessor)", "IAccessor::ReleaseAccessor(2)",
                        "IAccessor::Release", "IRowset::ReleaseRows(1,[1])", "IRowset::Release",
                        "IRowsetChange::Release"}),
@@ -349,11 +340,13 @@ TEST_F(RowsetTest, OwnedAccessorIsClosedWithTheRowset) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Rowset rowset(&accessor);
     FakeRowset* rows = open(threeRows(), accessor, rowset);
-    rowset.ownedAccessor = std::make_unique<DynamicAccessor>(BlobHandling::Default, 8000);
-    ASSERT_EQ(S_OK, rowset.ownedAccessor->bindColumns(rowset.rowsetInterface.get()));
+    auto owned = std::make_unique<DynamicAccessor>(BlobHandling::Default, 8000);
+    ASSERT_EQ(S_OK, owned->bindColumns(rowset.rowsetForTesting()));
+    rowset.ownAccessorForTesting(std::move(owned), false);
     EXPECT_EQ(2u, rows->outstandingAccessors());
     closeAll(accessor, rowset);
-    EXPECT_EQ(nullptr, rowset.ownedAccessor.get());
+    EXPECT_EQ(nullptr, rowset.ownedAccessorForTesting());
+    EXPECT_EQ(&accessor, rowset.accessorForTesting());
 }
 
 }  // namespace

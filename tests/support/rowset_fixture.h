@@ -61,8 +61,8 @@ protected:
         DBCOUNTITEM obtained = 0;
         HRESULT hr = rowsetOf(rowset)->GetNextRows(0, 0, 1, &obtained, &rows);
         if (hr == S_OK) {
-            hr = rowsetOf(rowset)->GetData(row, accessor.accessorSlots[0].handle,
-                                           accessor.rowBuffer);
+            hr = rowsetOf(rowset)->GetData(row, accessor.accessorSlotsForTesting()[0].handle,
+                                           accessor.rowBufferForTesting());
         }
         if (result != nullptr) {
             *result = hr;

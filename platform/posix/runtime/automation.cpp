@@ -1,10 +1,8 @@
 // BSTRs, VARIANTs and one-dimensional SAFEARRAYs. BSTRs carry their byte length in the four
 // bytes before the text and live in the task allocator, behind an eight-byte header as on
 // 64-bit Windows.
-#include <atomic>
 #include <cstring>
 
-#include "../../runtime_counters.h"
 #include "../oleauto.h"
 #include "runtime_state.h"
 
@@ -15,8 +13,6 @@ constexpr USHORT kFeatureBstr = 0x100;
 constexpr USHORT kFeatureUnknown = 0x200;
 constexpr USHORT kFeatureDispatch = 0x400;
 constexpr USHORT kFeatureVariant = 0x800;
-
-std::atomic<long> liveBstrs{0};
 
 ULONG elementSize(VARTYPE vt) {
     switch (vt) {
@@ -74,7 +70,6 @@ extern "C" TARVEL_RUNTIME_API BSTR SysAllocStringLen(const OLECHAR* strIn, UINT 
         std::memset(text, 0, SIZE_T(ui) * 2);
     }
     text[ui] = 0;
-    ++liveBstrs;
     return text;
 }
 
@@ -102,7 +97,6 @@ extern "C" TARVEL_RUNTIME_API void SysFreeString(BSTR bstrString) {
     if (bstrString == nullptr) {
         return;
     }
-    --liveBstrs;
     CoTaskMemFree(reinterpret_cast<BYTE*>(bstrString) - kBstrHeader);
 }
 
@@ -220,8 +214,4 @@ extern "C" TARVEL_RUNTIME_API HRESULT SafeArrayDestroy(SAFEARRAY* psa) {
     }
     CoTaskMemFree(psa);
     return S_OK;
-}
-
-extern "C" TARVEL_RUNTIME_API long TarvelLiveBstrs() {
-    return liveBstrs.load();
 }

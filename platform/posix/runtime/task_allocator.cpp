@@ -1,11 +1,9 @@
 // The COM task allocator, with IMallocSpy support as ole32 has it, so that tests can watch every
 // block the task allocator hands out and takes back.
-#include <atomic>
 #include <cstdlib>
 #include <mutex>
 #include <unordered_set>
 
-#include "../../runtime_counters.h"
 #include "runtime_state.h"
 
 namespace {
@@ -13,24 +11,18 @@ namespace {
 std::recursive_mutex spyLock;
 IMallocSpy* spy = nullptr;
 std::unordered_set<void*> spiedBlocks;
-std::atomic<long> liveBlocks{0};
 
 }  // namespace
 
 extern "C" TARVEL_RUNTIME_API LPVOID CoTaskMemAlloc(SIZE_T cb) {
     std::lock_guard<std::recursive_mutex> guard(spyLock);
     if (spy == nullptr) {
-        void* block = std::malloc(cb == 0 ? 1 : cb);
-        if (block != nullptr) {
-            ++liveBlocks;
-        }
-        return block;
+        return std::malloc(cb == 0 ? 1 : cb);
     }
     const SIZE_T request = spy->PreAlloc(cb);
     void* actual = std::malloc(request == 0 ? 1 : request);
     void* block = spy->PostAlloc(actual);
     if (actual != nullptr) {
-        ++liveBlocks;
         spiedBlocks.insert(block);
     }
     return block;
@@ -42,13 +34,11 @@ extern "C" TARVEL_RUNTIME_API void CoTaskMemFree(LPVOID pv) {
     }
     std::lock_guard<std::recursive_mutex> guard(spyLock);
     if (spy == nullptr) {
-        --liveBlocks;
         std::free(pv);
         return;
     }
     const BOOL spied = spiedBlocks.erase(pv) != 0 ? TRUE : FALSE;
     void* actual = spy->PreFree(pv, spied);
-    --liveBlocks;
     std::free(actual);
     spy->PostFree(spied);
 }
@@ -103,8 +93,4 @@ extern "C" TARVEL_RUNTIME_API HRESULT CoRevokeMallocSpy() {
     spy = nullptr;
     old->Release();
     return S_OK;
-}
-
-extern "C" TARVEL_RUNTIME_API long TarvelLiveTaskBlocks() {
-    return liveBlocks.load();
 }
