@@ -19,8 +19,14 @@ const char kUsage[] =
     "  --info         print the module's description and exit\n"
     "  -h, --help     print this help and exit\n"
     "\n"
-    "Query syntax of the stand-in service: words (all must occur in the file name, A-Z without\n"
-    "case), \"quoted phrases\", * and ? wildcards (matching the whole name), ext:EXT.\n";
+    "Exit status: 0 when the results were listed (there may be none), 1 when the search could\n"
+    "not be made or its results not written in full (no search service, a folder that cannot\n"
+    "be read, output that cannot be written), 2 for bad usage or a query the query helper\n"
+    "rejects.\n"
+    "\n"
+    "The stand-in service understands a small part of the Windows Search syntax, for tests and\n"
+    "trying the module out: words (all must occur in the file name, A-Z without case),\n"
+    "\"quoted phrases\", * and ? wildcards (matching the whole name), ext:EXT.\n";
 
 namespace {
 
@@ -133,6 +139,10 @@ bool parseHostOptions(const std::vector<WString>& arguments, const WString& defa
             return false;
         }
         if (matched) {
+            if (value.empty()) {
+                error = "--module needs a file";
+                return false;
+            }
             options.module = value;
             continue;
         }

@@ -1,10 +1,14 @@
 // tarvel-host: loads the module from a file and speaks to it exactly as the file manager does,
-// through ModuleEntry, its records and its callback.
+// through ModuleEntry, its records and its callback. The module tells nothing of what went
+// wrong; the host finds out what it can and says so: exit 0 when the results were listed
+// (possibly none), 1 when it could not search or write, 2 for bad usage or a query the query
+// helper rejects.
 #include <cstdint>
 
 #include "host_options.h"
 #include "host_platform.h"
 #include "host_records.h"
+#include "search_check.h"
 #include "search_service.h"
 
 namespace tarvel::host {
@@ -14,40 +18,89 @@ namespace {
 // The records are the file manager's, declared once for both sides of the boundary.
 using ModuleEntryFunction = int32_t (*)(HostAppInfo* info, uint32_t command, void* param);
 
-int32_t printLine(HostAppInfo*, uint32_t request, void* data) {
-    if (request != HostOutputLine || data == nullptr) {
-        return 0;
-    }
-    const auto* line = static_cast<const WCHAR*>(data);
-    size_t length = 0;
-    while (line[length] != 0) {
-        ++length;
-    }
-    platform::writeOut(utf8FromUtf16(line, length) + "\n");
-    return 0;
+constexpr int kExitListed = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+int fail(const std::string& message, int status = kExitFailed) {
+    platform::writeError("tarvel-host: " + message + "\n");
+    return status;
 }
 
-int fail(const std::string& message) {
-    platform::writeError("tarvel-host: " + message + "\n");
-    return 1;
+// The host's record as the module sees it, and what the host keeps beside it.
+struct Host {
+    HostAppInfo info{&Host::printLine};
+    bool writeFailed = false;
+    size_t unreadableFolders = 0;
+
+    // Prints each line as it arrives; after a failed write it says so once and prints no more.
+    static int32_t printLine(HostAppInfo* info, uint32_t request, void* data) {
+        auto* host = reinterpret_cast<Host*>(info);
+        if (request != HostOutputLine || data == nullptr || host->writeFailed) {
+            return 0;
+        }
+        const auto* line = static_cast<const WCHAR*>(data);
+        std::string reason;
+        if (!platform::writeOut(platform::textForOutput(WString(line)) + "\n", &reason)) {
+            host->writeFailed = true;
+            fail("cannot write the results: " + reason);
+        }
+        return 0;
+    }
+};
+
+int search(ModuleEntryFunction entry, const HostOptions& options, Host& host) {
+    const SearchCheck check = checkSearch(options.query, options.maxResults);
+    if (check.outcome != SearchCheck::Outcome::Ready) {
+        return fail(check.message(), check.outcome == SearchCheck::Outcome::QueryRejected
+                                         ? kExitUsage
+                                         : kExitFailed);
+    }
+    SearchRequest request{options.query.c_str(), 0, options.maxResults};
+    entry(&host.info, CommandSearch, &request);
+    if (host.writeFailed) {
+        return kExitFailed;
+    }
+    if (host.unreadableFolders != 0) {
+        return fail("some folders could not be read; their items are missing");
+    }
+    return kExitListed;
+}
+
+int describe(ModuleEntryFunction entry, Host& host) {
+    WCHAR text[256] = {};
+    ModuleInfoRequest request{0, 0, text};
+    if (entry(&host.info, CommandInfo, &request) != 1) {
+        return fail("the module declined the info request");
+    }
+    std::string reason;
+    if (!platform::writeOut(platform::textForOutput(WString(text)) + "\n", &reason)) {
+        return fail("cannot write the description: " + reason);
+    }
+    return kExitListed;
 }
 
 int run(const HostOptions& options) {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {
         return fail("cannot enter a COM apartment");
     }
-    int status = 0;
+    int status = kExitListed;
     {
+        Host host;
         // The service is registered on this thread before the module is loaded; the module
         // is then called on the same thread.
         std::unique_ptr<service::SearchService> standIn;
-        if (!options.index.empty()) {
+        if (!options.index.empty() && !options.info) {
             const WString folder = platform::absoluteFolder(options.index);
             if (folder.empty()) {
                 CoUninitialize();
-                return fail("no such folder: " + utf8FromUtf16(options.index));
+                return fail("no such folder: " + platform::textForOutput(options.index));
             }
-            standIn = std::make_unique<service::SearchService>(folder);
+            standIn = std::make_unique<service::SearchService>(
+                folder, nullptr, [&host](const WString& path, const std::string& reason) {
+                    ++host.unreadableFolders;
+                    fail("cannot read folder " + platform::textForOutput(path) + ": " + reason);
+                });
             const HRESULT hr = standIn->start();
             if (FAILED(hr)) {
                 CoUninitialize();
@@ -60,25 +113,15 @@ int run(const HostOptions& options) {
         platform::ModuleLibrary module;
         std::string reason;
         if (!module.load(path, &reason)) {
-            status = fail("cannot load the module " + utf8FromUtf16(path) + ": " + reason);
+            status =
+                fail("cannot load the module " + platform::textForOutput(path) + ": " + reason);
         } else if (auto entry = reinterpret_cast<ModuleEntryFunction>(module.symbol("ModuleEntry"));
                    entry == nullptr) {
-            status = fail("the module " + utf8FromUtf16(path) + " has no ModuleEntry");
+            status = fail("the module " + platform::textForOutput(path) + " has no ModuleEntry");
+        } else if (options.info) {
+            status = describe(entry, host);
         } else {
-            HostAppInfo info{printLine};
-            if (options.info) {
-                WCHAR text[256] = {};
-                ModuleInfoRequest request{0, 0, text};
-                if (entry(&info, CommandInfo, &request) == 1) {
-                    platform::writeOut(utf8FromUtf16(text, std::char_traits<WCHAR>::length(text)) +
-                                       "\n");
-                } else {
-                    status = fail("the module declined the info request");
-                }
-            } else {
-                SearchRequest request{options.query.c_str(), 0, options.maxResults};
-                entry(&info, CommandSearch, &request);
-            }
+            status = search(entry, options, host);
         }
     }
     CoUninitialize();
@@ -97,11 +140,13 @@ int main(int argc, char** argv) {
     std::string error;
     if (!host::parseHostOptions(arguments, defaultIndex, options, error)) {
         platform::writeError("tarvel-host: " + error + "\nTry 'tarvel-host --help'.\n");
-        return 2;
+        return host::kExitUsage;
     }
     if (options.help) {
-        platform::writeOut(host::kUsage);
-        return 0;
+        std::string reason;
+        return platform::writeOut(host::kUsage, &reason)
+                   ? host::kExitListed
+                   : host::fail("cannot write the help: " + reason);
     }
     return host::run(options);
 }

@@ -10,8 +10,12 @@
 
 namespace tarvel::platform {
 
-// The program's arguments after the program name, as UTF-16.
+// The program's arguments after the program name, as UTF-16. On POSIX systems bytes that are
+// not UTF-8 come as the escapes of utf16FromFileName, so a name that is no text still names
+// its file.
 std::vector<WString> commandLineArguments(int argc, char** argv);
+// The bytes to print for a path or line: UTF-8, escaped bytes restored.
+std::string textForOutput(const WString& text);
 
 // Whether the platform has a Windows Search service of its own to use by default.
 bool hasRealSearchService();
@@ -22,13 +26,18 @@ WString defaultModulePath();
 // The absolute form of a folder's path; empty when it is no folder.
 WString absoluteFolder(const WString& path);
 
-// Every file and folder below root (not root itself, not following links), depth first.
+// Every file and folder below root (not root itself, not following links), depth first, at any
+// depth and path length. A folder whose entries cannot be read or searched is reported to
+// unreadable with the system's reason; what can be listed of it still is.
 void walkFolder(const WString& root,
-                const std::function<void(const WString& path, const WString& name)>& visit);
+                const std::function<void(const WString& path, const WString& name)>& visit,
+                const std::function<void(const WString& folder, const std::string& reason)>&
+                    unreadable);
 
 // Writes UTF-8 bytes to standard output or standard error as they are, without any newline
-// translation, and flushes.
-void writeOut(const std::string& bytes);
+// translation, and flushes. False, with the system's reason, when the bytes could not be
+// written.
+bool writeOut(const std::string& bytes, std::string* reason = nullptr);
 void writeError(const std::string& bytes);
 
 // A loaded module file, unloaded when the holder ends.

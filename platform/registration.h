@@ -1,7 +1,9 @@
 // Registration of a COM class by ProgID for hosts and tests that serve their own objects. On
-// Windows the ProgID goes to the registry under HKEY_CLASSES_ROOT; elsewhere into the runtime's
-// ProgID table. Whatever the ProgID named before is put back when the registration ends, so a
-// machine's own registration survives a run.
+// Windows the ProgID goes to a volatile key under HKEY_CURRENT_USER\Software\Classes, which
+// overrides the machine's for this user only and never outlives the session; the machine's own
+// registration is not touched. Elsewhere it goes into the runtime's ProgID table. Whatever the
+// user's own registration named before is put back when the registration ends, on Windows also
+// when the console is interrupted (Ctrl-C, Ctrl-Break, closing the window).
 #pragma once
 
 #include <string>
@@ -10,11 +12,24 @@
 
 namespace tarvel::platform {
 
-// The platform's own ProgID table: what a ProgID names, set and taken away.
+// The ProgID table a registration writes to (on Windows the current user's): what a ProgID
+// names there, set and taken away.
 namespace progids {
+bool read(LPCWSTR progId, CLSID* clsid);
 HRESULT write(LPCWSTR progId, REFCLSID clsid);
 void erase(LPCWSTR progId);
+// Has the registrations in place end when the console is interrupted, where one can be.
+void endOnInterruption();
 }  // namespace progids
+
+// Ends every registration in place, latest first, as its remove() would: what a console
+// interruption does.
+void endAllRegistrations();
+
+// Whether registrations are the current user's alone. Always on Windows; a system that does not
+// honour per-user classes (Wine) gets volatile keys among the machine's classes instead, and
+// elsewhere the runtime's table belongs to the process.
+bool registrationsArePerUser();
 
 class ProgIdRegistration {
 public:

@@ -24,14 +24,19 @@ bool matches(const DirectoryIndex::Item& item, const SqlQuery& query) {
 
 }  // namespace
 
-HRESULT DirectoryIndex::build(const WString& root) {
+HRESULT DirectoryIndex::build(const WString& root, const Unreadable& unreadable) {
     items_.clear();
     const WString folder = platform::absoluteFolder(root);
     if (folder.empty()) {
         return kPathNotFound;
     }
-    platform::walkFolder(folder,
-                         [this](const WString& path, const WString& name) { add(path, name); });
+    platform::walkFolder(
+        folder, [this](const WString& path, const WString& name) { add(path, name); },
+        [&](const WString& path, const std::string& reason) {
+            if (unreadable) {
+                unreadable(path, reason);
+            }
+        });
     sort();
     return S_OK;
 }

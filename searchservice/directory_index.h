@@ -3,6 +3,8 @@
 // unit by unit in UTF-16.
 #pragma once
 
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "sql_query.h"
@@ -17,8 +19,12 @@ public:
         WString extension;  // from the last dot of the name on, dot included; empty without
     };
 
-    // Reads the tree below root; fails when root is no folder.
-    HRESULT build(const WString& root);
+    // What build() says of a folder whose entries cannot be read: the folder and the reason.
+    using Unreadable = std::function<void(const WString& folder, const std::string& reason)>;
+
+    // Reads the tree below root; fails when root is no folder. A folder that cannot be read is
+    // reported, and what can be listed of it is indexed.
+    HRESULT build(const WString& root, const Unreadable& unreadable = {});
     // The items as a provider would: given outright, for tests.
     void assign(std::vector<WString> paths, WCHAR separator);
 

@@ -1,6 +1,8 @@
 #include "query_syntax.h"
 
+#include <set>
 #include <string>
+#include <utility>
 
 namespace tarvel::service {
 
@@ -103,6 +105,18 @@ HRESULT selectList(const WString& columns, WString& out) {
 
 HRESULT parseUserQuery(const WString& query, std::vector<QueryTerm>& terms) {
     terms.clear();
+    // A term that is already there, letters A-Z without case, adds nothing: it is left out, so
+    // a query that repeats itself costs what its distinct terms cost.
+    std::set<std::pair<QueryTerm::Kind, WString>> seen;
+    auto add = [&](QueryTerm::Kind kind, WString text) {
+        WString folded = text;
+        for (WCHAR& unit : folded) {
+            unit = lowerAscii(unit);
+        }
+        if (seen.emplace(kind, std::move(folded)).second) {
+            terms.push_back({kind, std::move(text)});
+        }
+    };
     size_t i = 0;
     while (i < query.size()) {
         if (isBlank(query[i])) {
@@ -114,7 +128,7 @@ HRESULT parseUserQuery(const WString& query, std::vector<QueryTerm>& terms) {
             if (close == WString::npos || close == i + 1) {
                 return QUERY_E_INVALIDQUERY;
             }
-            terms.push_back({QueryTerm::Kind::Phrase, query.substr(i + 1, close - i - 1)});
+            add(QueryTerm::Kind::Phrase, query.substr(i + 1, close - i - 1));
             i = close + 1;
             continue;
         }
@@ -135,11 +149,11 @@ HRESULT parseUserQuery(const WString& query, std::vector<QueryTerm>& terms) {
             if (extension.empty() || extension.find_first_of(ascii("*?")) != WString::npos) {
                 return QUERY_E_INVALIDQUERY;
             }
-            terms.push_back({QueryTerm::Kind::Extension, extension});
+            add(QueryTerm::Kind::Extension, extension);
         } else if (token.find_first_of(ascii("*?")) != WString::npos) {
-            terms.push_back({QueryTerm::Kind::Pattern, token});
+            add(QueryTerm::Kind::Pattern, token);
         } else {
-            terms.push_back({QueryTerm::Kind::Word, token});
+            add(QueryTerm::Kind::Word, token);
         }
     }
     return terms.empty() ? QUERY_E_ALLNOISE : S_OK;

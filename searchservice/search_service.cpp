@@ -13,11 +13,12 @@ const WCHAR kPathColumn[] = TARVEL_UTF16("System.ItemPathDisplay");
 
 }  // namespace
 
-SearchService::SearchService(WString root, ObjectWatcher* watcher)
-    : root_(std::move(root)), watcher_(watcher) {
+SearchService::SearchService(WString root, ObjectWatcher* watcher,
+                             DirectoryIndex::Unreadable unreadable)
+    : root_(std::move(root)), watcher_(watcher), unreadable_(std::move(unreadable)) {
     readTestSettings();
     searchConfig_.generator = generateSql;
-    providerConfig_.initialize = [this] { return index_.build(root_); };
+    providerConfig_.initialize = [this] { return index_.build(root_, unreadable_); };
     providerConfig_.backend = [this](const WString& text, std::shared_ptr<const Table>& table) {
         return execute(text, table);
     };

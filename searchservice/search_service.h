@@ -16,7 +16,9 @@ constexpr DBLENGTH kPathColumnSize = 4095;
 
 class SearchService {
 public:
-    explicit SearchService(WString root, ObjectWatcher* watcher = nullptr);
+    // unreadable hears of every folder below root whose entries cannot be read.
+    explicit SearchService(WString root, ObjectWatcher* watcher = nullptr,
+                           DirectoryIndex::Unreadable unreadable = {});
     SearchService(const SearchService&) = delete;
     SearchService& operator=(const SearchService&) = delete;
     ~SearchService() { stop(); }
@@ -39,6 +41,7 @@ private:
 
     WString root_;
     ObjectWatcher* watcher_;
+    DirectoryIndex::Unreadable unreadable_;
     WString unreadableName_;
     DBLENGTH pathUnits_ = kPathColumnSize;
     DirectoryIndex index_;

@@ -107,13 +107,15 @@ HRESULT parseSql(const WString& text, SqlQuery& query) {
         return DB_E_ERRORSINCOMMAND;
     }
     if (isWord(token, "top")) {
-        if (!tokens.next(token) || token.kind != Token::Kind::Number || token.text.size() > 9) {
+        // Any count the helper can be given: 1 to 2147483647.
+        if (!tokens.next(token) || token.kind != Token::Kind::Number || token.text.size() > 10) {
             return DB_E_ERRORSINCOMMAND;
         }
-        query.top = std::stol(utf8FromUtf16(token.text));
-        if (query.top <= 0 || !tokens.next(token)) {
+        const long long top = std::stoll(utf8FromUtf16(token.text));
+        if (top <= 0 || top > 2147483647 || !tokens.next(token)) {
             return DB_E_ERRORSINCOMMAND;
         }
+        query.top = long(top);
     }
     for (;;) {
         if (token.kind != Token::Kind::Identifier ||

@@ -57,6 +57,8 @@ TEST(HostOptions, MistakesAreReported) {
         {{"--max", "ten", "x"}, "--max needs a whole number, not 'ten'"},
         {{"--max", "2147483648", "x"}, "--max needs a whole number, not '2147483648'"},
         {{"--index=", "x"}, "--index needs a folder"},
+        {{"--module", "", "x"}, "--module needs a file"},
+        {{"--module="}, "--module needs a file"},
         {{"--max", "3"}, "no query given"},
         {{}, "no query given"},
     };
@@ -77,6 +79,21 @@ TEST(Utf, ConvertsBothWaysAndReplacesWhatIsIllFormed) {
     EXPECT_EQ((WString{0xFFFD}), utf16FromUtf8("\xC0\x80"));  // overlong
     EXPECT_EQ("\xEF\xBF\xBDz", utf8FromUtf16(WString{0xD800, u'z'}));
     EXPECT_EQ("\xEF\xBF\xBD", utf8FromUtf16(WString{0xDC00}));
+}
+
+TEST(Utf, FileNamesThatAreNoTextKeepTheirBytes) {
+    // Each byte that is not UTF-8 becomes its own escape, and comes back as itself.
+    const std::string names[] = {"bad\xff.txt", "bad\xfe.txt",  "\xE6\x97x",       "\xC0\x80",
+                                 "ok \xC3\xA9", "\xED\xA0\x80", "\xF0\x9F\x98\x80"};
+    for (const std::string& name : names) {
+        EXPECT_EQ(name, fileNameFromUtf16(utf16FromFileName(name))) << name;
+    }
+    EXPECT_EQ((WString{u'b', u'a', u'd', 0xDCFF, u'.'}), utf16FromFileName("bad\xff."));
+    EXPECT_EQ((WString{0xDCE6, 0xDC97, u'x'}), utf16FromFileName("\xE6\x97x"));
+    EXPECT_NE(utf16FromFileName("bad\xff.txt"), utf16FromFileName("bad\xfe.txt"));
+    // Well-formed names are plain UTF-16, and other lone surrogates still print replaced.
+    EXPECT_EQ(utf16FromUtf8("ok \xC3\xA9"), utf16FromFileName("ok \xC3\xA9"));
+    EXPECT_EQ("\xEF\xBF\xBD", fileNameFromUtf16(WString{0xDC00}));
 }
 
 }  // namespace

@@ -92,6 +92,25 @@ TEST(ProgIds, ARegistrationIsUndoneAndAnEarlierOneRestored) {
     CoUninitialize();
 }
 
+TEST(ProgIds, AnInterruptionEndsEveryRegistrationInOrder) {
+    const WCHAR progId[] = TARVEL_UTF16("Tarvel.TestClass.2");
+    const CLSID first = {0x33333333, 0x3333, 0x3333, {3, 3, 3, 3, 3, 3, 3, 3}};
+    const CLSID second = {0x44444444, 0x4444, 0x4444, {4, 4, 4, 4, 4, 4, 4, 4}};
+    ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    platform::ProgIdRegistration outer;
+    platform::ProgIdRegistration inner;
+    ASSERT_EQ(S_OK, outer.add(progId, first));
+    ASSERT_EQ(S_OK, inner.add(progId, second));
+    platform::endAllRegistrations();
+    CLSID found{};
+    EXPECT_TRUE(FAILED(CLSIDFromProgID(progId, &found))) << "left registered";
+    // The holders' own ends afterwards change nothing.
+    inner.remove();
+    outer.remove();
+    EXPECT_TRUE(FAILED(CLSIDFromProgID(progId, &found)));
+    CoUninitialize();
+}
+
 TEST(Automation, BstrCarriesItsLengthAndNullIsEmpty) {
     BSTR text = SysAllocString(TARVEL_UTF16("abc"));
     ASSERT_NE(nullptr, text);

@@ -79,6 +79,18 @@ TEST(QuerySyntax, QueriesItCannotReadAreRejected) {
     }
 }
 
+TEST(QuerySyntax, RepeatedTermsAreSearchedOnce) {
+    std::string many;
+    for (int i = 0; i < 20000; ++i) {
+        many += i % 2 == 0 ? "report " : "REPORT ";
+    }
+    EXPECT_EQ(sqlFor("report"), sqlFor(many.c_str()));
+    EXPECT_EQ(sqlFor("report ext:txt"), sqlFor("report ext:txt Report ext:.TXT"));
+    // Different terms stay, in the order first given.
+    const std::string two = sqlFor("b a b");
+    EXPECT_LT(two.find("%b%"), two.find("%a%"));
+}
+
 TEST(SqlQuery, ReadsWhatTheHelperWrites) {
     SqlQuery query;
     ASSERT_EQ(S_OK,
@@ -119,6 +131,19 @@ TEST(SqlQuery, RejectsEverythingElse) {
     EXPECT_EQ(S_OK, service::parseSql(w("select \"System.ItemPathDisplay\" from \"SystemIndex\""),
                                       query));
     EXPECT_TRUE(query.conditions.empty());
+    // Every count a host can give, and no more.
+    for (LONG top : {LONG(1), LONG(999999999), LONG(1000000000), LONG(2147483647)}) {
+        EXPECT_EQ(S_OK, service::parseSql(w(sqlFor("x", top).c_str()), query)) << top;
+        EXPECT_EQ(top, query.top);
+    }
+    EXPECT_EQ(DB_E_ERRORSINCOMMAND,
+              service::parseSql(w("SELECT TOP 2147483648 \"System.ItemPathDisplay\" FROM "
+                                  "\"SystemIndex\""),
+                                query));
+    EXPECT_EQ(DB_E_ERRORSINCOMMAND,
+              service::parseSql(w("SELECT TOP 10000000000 \"System.ItemPathDisplay\" FROM "
+                                  "\"SystemIndex\""),
+                                query));
 }
 
 TEST(SqlQuery, LikeMatchesWholeNamesWithWildcardsAndEscapes) {

@@ -36,7 +36,11 @@ void appendUtf16(WString& out, uint32_t code) {
 
 }  // namespace
 
-std::string utf8FromUtf16(const WCHAR* text, size_t length) {
+// The escapes of bytes that are not UTF-8: U+DC80 to U+DCFF, which no UTF-8 text can hold.
+constexpr uint32_t kEscapeFirst = 0xDC80;
+constexpr uint32_t kEscapeLast = 0xDCFF;
+
+static std::string toUtf8(const WCHAR* text, size_t length, bool unescape) {
     std::string out;
     out.reserve(length);
     for (size_t i = 0; i < length; ++i) {
@@ -49,6 +53,9 @@ std::string utf8FromUtf16(const WCHAR* text, size_t length) {
             } else {
                 code = kReplacement;
             }
+        } else if (unescape && code >= kEscapeFirst && code <= kEscapeLast) {
+            out += char(code & 0xFF);
+            continue;
         } else if (code >= 0xDC00 && code < 0xE000) {
             code = kReplacement;
         }
@@ -57,11 +64,15 @@ std::string utf8FromUtf16(const WCHAR* text, size_t length) {
     return out;
 }
 
+std::string utf8FromUtf16(const WCHAR* text, size_t length) {
+    return toUtf8(text, length, false);
+}
+
 std::string utf8FromUtf16(const WString& text) {
     return utf8FromUtf16(text.data(), text.size());
 }
 
-WString utf16FromUtf8(const std::string& text) {
+static WString toUtf16(const std::string& text, bool escape) {
     WString out;
     out.reserve(text.size());
     size_t i = 0;
@@ -85,7 +96,7 @@ WString utf16FromUtf8(const std::string& text) {
             code = lead & 0x07;
             least = 0x10000;
         } else {
-            appendUtf16(out, kReplacement);
+            appendUtf16(out, escape ? kEscapeFirst - 0x80 + lead : kReplacement);
             ++i;
             continue;
         }
@@ -104,14 +115,31 @@ WString utf16FromUtf8(const std::string& text) {
             code = (code << 6) | (next & 0x3F);
         }
         if (!valid || code < least || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000)) {
-            appendUtf16(out, kReplacement);
-            i += k;
+            if (escape) {
+                appendUtf16(out, kEscapeFirst - 0x80 + lead);
+                ++i;
+            } else {
+                appendUtf16(out, kReplacement);
+                i += k;
+            }
             continue;
         }
         appendUtf16(out, code);
         i += extra + 1;
     }
     return out;
+}
+
+WString utf16FromUtf8(const std::string& text) {
+    return toUtf16(text, false);
+}
+
+WString utf16FromFileName(const std::string& bytes) {
+    return toUtf16(bytes, true);
+}
+
+std::string fileNameFromUtf16(const WString& text) {
+    return toUtf8(text.data(), text.size(), true);
 }
 
 }  // namespace tarvel

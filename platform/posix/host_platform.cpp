@@ -2,21 +2,28 @@
 
 #include <dirent.h>
 #include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace tarvel::platform {
 
 std::vector<WString> commandLineArguments(int argc, char** argv) {
     std::vector<WString> arguments;
     for (int i = 1; i < argc; ++i) {
-        arguments.push_back(utf16FromUtf8(argv[i]));
+        arguments.push_back(utf16FromFileName(argv[i]));
     }
     return arguments;
+}
+
+std::string textForOutput(const WString& text) {
+    return fileNameFromUtf16(text);
 }
 
 bool hasRealSearchService() {
@@ -31,61 +38,107 @@ WString defaultModulePath() {
         folder.assign(self, size_t(length));
         folder = folder.substr(0, folder.find_last_of('/'));
     }
-    return utf16FromUtf8(folder + "/libtarvel-search.so");
+    return utf16FromFileName(folder + "/libtarvel-search.so");
 }
 
 WString absoluteFolder(const WString& path) {
     char resolved[PATH_MAX];
     struct stat info;
-    const std::string bytes = utf8FromUtf16(path);
+    const std::string bytes = fileNameFromUtf16(path);
     if (realpath(bytes.c_str(), resolved) == nullptr || stat(resolved, &info) != 0 ||
         !S_ISDIR(info.st_mode)) {
         return WString();
     }
-    return utf16FromUtf8(resolved);
+    return utf16FromFileName(resolved);
 }
 
 namespace {
 
-void walk(const std::string& folder,
-          const std::function<void(const WString& path, const WString& name)>& visit) {
-    DIR* directory = opendir(folder.c_str());
+using Visit = std::function<void(const WString& path, const WString& name)>;
+using Unreadable = std::function<void(const WString& folder, const std::string& reason)>;
+
+// Walks the folder open as descriptor (which it closes), reaching each entry relative to its
+// folder, so that no path handed to the system grows with the depth.
+void walk(int descriptor, const std::string& folder, const Visit& visit,
+          const Unreadable& unreadable) {
+    DIR* directory = fdopendir(descriptor);
     if (directory == nullptr) {
+        unreadable(utf16FromFileName(folder), std::strerror(errno));
+        close(descriptor);
         return;
     }
-    while (const dirent* entry = readdir(directory)) {
+    const std::string prefix = folder == "/" ? "" : folder;
+    bool searchable = true;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(directory);
+        if (entry == nullptr) {
+            if (errno != 0) {
+                unreadable(utf16FromFileName(folder), std::strerror(errno));
+            }
+            break;
+        }
         const std::string name = entry->d_name;
         if (name == "." || name == "..") {
             continue;
         }
-        const std::string path = (folder == "/" ? "" : folder) + "/" + name;
+        bool isFolder = entry->d_type == DT_DIR;
         struct stat info;
-        if (lstat(path.c_str(), &info) != 0) {
-            continue;
+        if (fstatat(dirfd(directory), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+            isFolder = S_ISDIR(info.st_mode);
+        } else if (errno == ENOENT) {
+            continue;  // gone since it was listed
+        } else if (searchable) {
+            // Listed but not searchable: the names are known, nothing below them.
+            searchable = false;
+            unreadable(utf16FromFileName(folder), std::strerror(errno));
         }
-        visit(utf16FromUtf8(path), utf16FromUtf8(name));
-        if (S_ISDIR(info.st_mode)) {
-            walk(path, visit);
+        const std::string path = prefix + "/" + name;
+        visit(utf16FromFileName(path), utf16FromFileName(name));
+        if (isFolder && searchable) {
+            const int child = openat(dirfd(directory), name.c_str(),
+                                     O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (child < 0) {
+                unreadable(utf16FromFileName(path), std::strerror(errno));
+            } else {
+                walk(child, path, visit, unreadable);
+            }
         }
     }
     closedir(directory);
 }
 
-}  // namespace
-
-void walkFolder(const WString& root,
-                const std::function<void(const WString& path, const WString& name)>& visit) {
-    walk(utf8FromUtf16(root), visit);
+bool writeTo(FILE* stream, const std::string& bytes, std::string* reason) {
+    errno = 0;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() &&
+                         std::fflush(stream) == 0;
+    if (!written) {
+        if (reason != nullptr) {
+            *reason = std::strerror(errno != 0 ? errno : EIO);
+        }
+        clearerr(stream);
+    }
+    return written;
 }
 
-void writeOut(const std::string& bytes) {
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-    std::fflush(stdout);
+}  // namespace
+
+void walkFolder(const WString& root, const Visit& visit, const Unreadable& unreadable) {
+    const std::string folder = fileNameFromUtf16(root);
+    const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) {
+        unreadable(root, std::strerror(errno));
+        return;
+    }
+    walk(descriptor, folder, visit, unreadable);
+}
+
+bool writeOut(const std::string& bytes, std::string* reason) {
+    return writeTo(stdout, bytes, reason);
 }
 
 void writeError(const std::string& bytes) {
-    std::fwrite(bytes.data(), 1, bytes.size(), stderr);
-    std::fflush(stderr);
+    writeTo(stderr, bytes, nullptr);
 }
 
 ModuleLibrary::~ModuleLibrary() {
@@ -95,7 +148,7 @@ ModuleLibrary::~ModuleLibrary() {
 }
 
 bool ModuleLibrary::load(const WString& path, std::string* reason) {
-    handle_ = dlopen(utf8FromUtf16(path).c_str(), RTLD_NOW | RTLD_LOCAL);
+    handle_ = dlopen(fileNameFromUtf16(path).c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr && reason != nullptr) {
         const char* error = dlerror();
         *reason = error != nullptr ? error : "unknown error";

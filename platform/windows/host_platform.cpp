@@ -4,7 +4,9 @@
 #include <io.h>
 #include <shellapi.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace tarvel::platform {
 
@@ -18,12 +20,31 @@ WString extended(const WString& path) {
     return L"\\\\?\\" + path;
 }
 
-void walk(const WString& folder,
-          const std::function<void(const WString& path, const WString& name)>& visit) {
+using Visit = std::function<void(const WString& path, const WString& name)>;
+using Unreadable = std::function<void(const WString& folder, const std::string& reason)>;
+
+std::string reasonOf(DWORD error) {
+    wchar_t* message = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+    WString text = length != 0 ? WString(message, length) : WString();
+    LocalFree(message);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L'.')) {
+        text.pop_back();
+    }
+    return text.empty() ? "error " + std::to_string(error) : utf8FromUtf16(text);
+}
+
+void walk(const WString& folder, const Visit& visit, const Unreadable& unreadable) {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileExW(extended(folder + L"\\*").c_str(), FindExInfoBasic, &found,
                                      FindExSearchNameMatch, nullptr, 0);
     if (search == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND) {
+            unreadable(folder, reasonOf(error));
+        }
         return;
     }
     do {
@@ -36,21 +57,29 @@ void walk(const WString& folder,
         const bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         const bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         if (directory && !link) {
-            walk(path, visit);
+            walk(path, visit, unreadable);
         }
     } while (FindNextFileW(search, &found));
     FindClose(search);
 }
 
-void writeTo(FILE* stream, const std::string& bytes) {
+bool writeTo(FILE* stream, const std::string& bytes, std::string* reason) {
     static const bool binary = [] {
         _setmode(_fileno(stdout), _O_BINARY);
         _setmode(_fileno(stderr), _O_BINARY);
         return true;
     }();
     (void)binary;
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
-    std::fflush(stream);
+    errno = 0;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() &&
+                         std::fflush(stream) == 0;
+    if (!written) {
+        if (reason != nullptr) {
+            *reason = std::strerror(errno != 0 ? errno : EIO);
+        }
+        clearerr(stream);
+    }
+    return written;
 }
 
 }  // namespace
@@ -64,6 +93,10 @@ std::vector<WString> commandLineArguments(int, char**) {
     }
     LocalFree(words);
     return arguments;
+}
+
+std::string textForOutput(const WString& text) {
+    return utf8FromUtf16(text);
 }
 
 bool hasRealSearchService() {
@@ -95,17 +128,16 @@ WString absoluteFolder(const WString& path) {
     return result;
 }
 
-void walkFolder(const WString& root,
-                const std::function<void(const WString& path, const WString& name)>& visit) {
-    walk(root, visit);
+void walkFolder(const WString& root, const Visit& visit, const Unreadable& unreadable) {
+    walk(root, visit, unreadable);
 }
 
-void writeOut(const std::string& bytes) {
-    writeTo(stdout, bytes);
+bool writeOut(const std::string& bytes, std::string* reason) {
+    return writeTo(stdout, bytes, reason);
 }
 
 void writeError(const std::string& bytes) {
-    writeTo(stderr, bytes);
+    writeTo(stderr, bytes, nullptr);
 }
 
 ModuleLibrary::~ModuleLibrary() {

@@ -11,6 +11,7 @@ expected lines are in Windows path form (Z:\\...).
 import argparse
 import os
 import shutil
+import signal
 import subprocess
 import sys
 
@@ -178,19 +179,148 @@ class Runner:
         base = [self.args.wine] if self.args.wine else []
         return base + [self.args.host] + arguments
 
-    def run(self, arguments, settings=None):
+    def run(self, arguments, settings=None, stdout=subprocess.PIPE, raw=False, **options):
         env = dict(os.environ, **settings) if settings else None
         completed = subprocess.run(self.command(arguments), stdin=subprocess.DEVNULL,
-                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=300,
-                                   env=env)
-        return completed.returncode, completed.stdout.decode("utf-8"), completed.stderr.decode(
-            "utf-8", "replace")
+                                   stdout=stdout, stderr=subprocess.PIPE, timeout=300,
+                                   env=env, **options)
+        out = completed.stdout if raw or completed.stdout is None else \
+            completed.stdout.decode("utf-8")
+        return completed.returncode, out, completed.stderr.decode("utf-8", "replace")
 
     def check(self, what, condition, detail=""):
         self.checks += 1
         if not condition:
             self.failures += 1
             print("FAIL: %s %s" % (what, detail))
+
+
+def one_line(err):
+    return err.count("\n") == 1 and err.startswith("tarvel-host: ")
+
+
+def check_honesty(runner, args, root, index, module, items):
+    """Every way a search can fail says so, and nothing found is left out."""
+    base = ["--module", module, "--index", index]
+
+    # Every count the host accepts reaches the stand-in's SQL reader.
+    for count in ("1000000000", "2147483647"):
+        status, out, err = runner.run(base + ["--max", count, "--", "report-0"])
+        expected = expected_lines(items, "report-0", -1)
+        runner.check("--max %s" % count, status == 0 and out.split("\n")[:-1] == expected and
+                     len(expected) > 10, "%d %s" % (status, err))
+
+    # A query the helper rejects: a message naming the problem and its code, exit 2.
+    for query, code in (('"', "0x80041601"), ('"report', "0x80041601"), ("ext:", "0x80041601"),
+                        (" ", "0x80041605"), ("\t", "0x80041605")):
+        status, out, err = runner.run(base + ["--", query])
+        runner.check("rejected query %r" % query, status == 2 and out == "" and one_line(err) and
+                     code in err and "cannot be searched" in err, "%d %r" % (status, err))
+
+    status, out, err = runner.run(["--module", "", "x"])
+    runner.check("--module ''", status == 2 and "--module needs a file" in err,
+                 "%d %s" % (status, err))
+
+    # A query that repeats one term twenty thousand times finds what the term finds.
+    terms = 2000 if args.wine else 20000
+    status, out, err = runner.run(base + ["--"] + ["report"] * terms)
+    runner.check("repeated terms", status == 0 and
+                 out.split("\n")[:-1] == expected_lines(items, "report", -1),
+                 "%d %s" % (status, err[:200]))
+
+    if args.wine:
+        # No search service at all: the machine's is absent under Wine.
+        status, out, err = runner.run(["--module", module, "--", "report"])
+        runner.check("no search service", status == 1 and out == "" and one_line(err) and
+                     "Windows Search is not available" in err and "0x8" in err,
+                     "%d %r" % (status, err))
+        return
+
+    check_posix_honesty(runner, root, module)
+
+
+def check_posix_honesty(runner, root, module):
+    work = os.path.join(os.path.dirname(root), "honesty")
+    if os.path.exists(work):
+        subprocess.run(["chmod", "-R", "u+rwx", work])
+        shutil.rmtree(work)
+    os.makedirs(work)
+
+    # Paths far longer than 4095 bytes: every item is there, each line cut at 4095 units.
+    deep = os.path.join(work, "deep")
+    os.makedirs(deep)
+    # Made one level at a time relative to the last, as no path this long can be given whole.
+    folder = os.open(deep, os.O_RDONLY)
+    path = deep
+    expected = []
+    for level in range(40):
+        name = "%02d" % level + "d" * 198
+        os.mkdir(name, dir_fd=folder)
+        inner = os.open(name, os.O_RDONLY, dir_fd=folder)
+        os.close(folder)
+        folder = inner
+        path = path + "/" + name
+        os.close(os.open("file%02d.txt" % level, os.O_CREAT | os.O_WRONLY, dir_fd=folder))
+        expected.append(path + "/file%02d.txt" % level)
+    os.close(folder)
+    expected = [path[:4095] for path in sorted(expected, key=units)]
+    status, out, err = runner.run(["--module", module, "--index", deep, "--", "file"])
+    lines = out.split("\n")[:-1]
+    runner.check("long paths", status == 0 and len(lines) == 40 and lines == expected and
+                 max(len(line) for line in lines) == 4095, "%d %d %s" % (status, len(lines), err))
+
+    # Names that are not UTF-8 print as the bytes they are.
+    odd = os.path.join(work, "odd")
+    os.makedirs(odd)
+    for name in (b"bad\xff.txt", b"bad\xfe.txt"):
+        open(os.path.join(odd.encode(), name), "wb").close()
+    status, out, err = runner.run(["--module", module, "--index", odd, "--", "bad"], raw=True)
+    expected = sorted([odd.encode() + b"/bad\xfe.txt", odd.encode() + b"/bad\xff.txt"])
+    runner.check("names that are not UTF-8", status == 0 and out.split(b"\n")[:-1] == expected,
+                 "%d %r %s" % (status, out, err))
+
+    # Output that cannot be written: a message and exit 1, as find does.
+    with open("/dev/full", "wb") as full:
+        status, out, err = runner.run(["--module", module, "--index", root, "report"],
+                                      stdout=full)
+    runner.check("output to a full device", status == 1 and one_line(err) and
+                 "cannot write" in err, "%d %r" % (status, err))
+    reader, writer = os.pipe()
+    os.close(reader)
+    status, out, err = runner.run(["--module", module, "--index", root, "report"], stdout=writer,
+                                  preexec_fn=lambda: signal.signal(signal.SIGPIPE, signal.SIG_IGN))
+    os.close(writer)
+    runner.check("output to a closed pipe", status == 1 and one_line(err) and
+                 "cannot write" in err, "%d %r" % (status, err))
+
+    # Folders that cannot be read or searched: what can be listed is, each is named, exit 1.
+    locked = os.path.join(work, "locked")
+    for sub in ("open", "closed", "listonly"):
+        os.makedirs(os.path.join(locked, sub, "inner"))
+        open(os.path.join(locked, sub, "inner", "item.txt"), "wb").close()
+    os.chmod(os.path.join(locked, "closed"), 0)
+    os.chmod(os.path.join(locked, "listonly"), 0o444)
+    user = []
+    if os.geteuid() == 0:
+        # Root reads every folder; the host runs as nobody instead, which can reach the build.
+        subprocess.run(["chmod", "-R", "o+rX", work])
+        os.chmod(os.path.join(locked, "closed"), 0)
+        os.chmod(os.path.join(locked, "listonly"), 0o444)
+        user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+    completed = subprocess.run(user + runner.command(["--module", module, "--index", locked,
+                                                      "--", "inner"]),
+                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, timeout=300)
+    out = completed.stdout.decode("utf-8").split("\n")[:-1]
+    err = completed.stderr.decode("utf-8", "replace").split("\n")[:-1]
+    expected = [os.path.join(locked, "listonly", "inner"), os.path.join(locked, "open", "inner")]
+    warned = [line for line in err if line.startswith("tarvel-host: cannot read folder ")]
+    runner.check("unreadable folders", completed.returncode == 1 and out == expected and
+                 len(warned) == 2 and any(os.path.join(locked, "closed") + ":" in w
+                                          for w in warned) and
+                 any(os.path.join(locked, "listonly") + ":" in w for w in warned),
+                 "%d %r %r" % (completed.returncode, out, err))
+    subprocess.run(["chmod", "-R", "u+rwx", work])
 
 
 def main():
@@ -238,7 +368,9 @@ def main():
         if lines and lines[-1] == "":
             lines.pop()
         what = "search %r max %d" % (query, max_results)
-        runner.check(what + " exit status", status == 0, "%d %s" % (status, err))
+        rejected = parse_query(query) is None
+        runner.check(what + " exit status", status == (2 if rejected else 0),
+                     "%d %s" % (status, err))
         runner.check(what + " lines", lines == expected,
                      "\n  expected %d: %r\n  got %d: %r" % (len(expected), expected[:5],
                                                           len(lines), lines[:5]))
@@ -279,7 +411,10 @@ def main():
     status, out, err = runner.run(["--module", module, "--index", index + "-missing", "x"])
     runner.check("missing folder", status == 1 and "no such folder" in err, "%d %s" % (status, err))
     status, out, err = runner.run(["--help"])
-    runner.check("help", status == 0 and "Usage: tarvel-host" in out, "%d %s" % (status, err))
+    runner.check("help", status == 0 and "Usage: tarvel-host" in out and "Exit status" in out,
+                 "%d %s" % (status, err))
+
+    check_honesty(runner, args, root, index, module, items)
 
     print("%d checks, %d failed; %d items indexed, longest path %d units" %
           (runner.checks, runner.failures, len(items), longest))

@@ -172,6 +172,10 @@ namespace tarvel::platform {
 
 namespace progids {
 
+bool read(LPCWSTR progId, CLSID* clsid) {
+    return SUCCEEDED(CLSIDFromProgID(progId, clsid));
+}
+
 HRESULT write(LPCWSTR progId, REFCLSID clsid) {
     if (progId == nullptr) {
         return E_INVALIDARG;
@@ -184,6 +188,9 @@ void erase(LPCWSTR progId) {
     eraseProgId(progId);
 }
 
+// The runtime's ProgIDs live in the process and go with it.
+void endOnInterruption() {}
+
 }  // namespace progids
 
 }  // namespace tarvel::platform
@@ -192,5 +199,10 @@ namespace tarvel::platform {
 
 // The runtime's BSTRs have no cache.
 void disableBstrCache() {}
+
+bool registrationsArePerUser() {
+    return true;
+}
+
 
 }  // namespace tarvel::platform

@@ -1,0 +1,78 @@
+#include "search_check.h"
+
+#include <cstdio>
+
+#include "common/com_ptr.h"
+
+namespace tarvel::host {
+
+namespace {
+
+const WCHAR kCatalog[] = TARVEL_UTF16("SystemIndex");
+const WCHAR kColumn[] = TARVEL_UTF16("System.ItemPathDisplay");
+
+std::string code(HRESULT hr) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", unsigned(hr));
+    return text;
+}
+
+// What the codes that a user meets most say.
+const char* meaning(HRESULT hr) {
+    switch (static_cast<uint32_t>(hr)) {
+        case 0x80070422:
+            return "the service is disabled";
+        case 0x80040154:
+            return "no search service is registered";
+        case 0x80070005:
+            return "access is denied";
+        case 0x80041601:
+            return "the query helper cannot read the query (QUERY_E_INVALIDQUERY)";
+        case 0x80041605:
+            return "the query has no terms to search for (QUERY_E_ALLNOISE)";
+        case 0x80041606:
+            return "the query is too complex (QUERY_E_TOOCOMPLEX)";
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace
+
+std::string SearchCheck::message() const {
+    std::string text = outcome == Outcome::QueryRejected ? "the query cannot be searched"
+                                                         : "Windows Search is not available";
+    if (const char* why = meaning(hr)) {
+        text += std::string(": ") + why;
+    }
+    return text + " (" + code(hr) + ")";
+}
+
+SearchCheck checkSearch(const WString& query, int32_t maxResults) {
+    SearchCheck check;
+    check.outcome = SearchCheck::Outcome::NoService;
+    ComPtr<ISearchManager> manager;
+    check.hr = createInstance(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER, manager);
+    if (FAILED(check.hr)) {
+        return check;
+    }
+    ComPtr<ISearchCatalogManager> catalog;
+    check.hr = manager->GetCatalog(kCatalog, catalog.put());
+    if (FAILED(check.hr)) {
+        return check;
+    }
+    ComPtr<ISearchQueryHelper> helper;
+    check.hr = catalog->GetQueryHelper(helper.put());
+    if (FAILED(check.hr)) {
+        return check;
+    }
+    helper->put_QueryMaxResults(maxResults);
+    helper->put_QuerySelectColumns(kColumn);
+    TaskMemPtr<WCHAR> sql;
+    check.hr = helper->GenerateSQLFromUserQuery(query.c_str(), sql.put());
+    check.outcome =
+        FAILED(check.hr) ? SearchCheck::Outcome::QueryRejected : SearchCheck::Outcome::Ready;
+    return check;
+}
+
+}  // namespace tarvel::host
