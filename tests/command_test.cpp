@@ -173,6 +173,16 @@ TEST_F(CommandTest, CreatingTwiceReleasesTheFirstCommandFirst) {
     EXPECT_EQ("IOpenRowset::QueryInterface(IDBCreateCommand)", entries[1]);
 }
 
+TEST_F(CommandTest, OperationsOutOfOrderAreRefusedWithoutACall) {
+    DataSource unopened;
+    Session session;
+    EXPECT_EQ(E_UNEXPECTED, session.open(unopened));
+    Command command(BlobHandling::Default, 8000);
+    EXPECT_EQ(E_UNEXPECTED, command.create(session, kText));
+    EXPECT_EQ(E_UNEXPECTED, command.execute());
+    EXPECT_EQ(Journal{}, journal().journal());
+}
+
 TEST_F(CommandTest, CommandCreationFailuresLeaveNoCommand) {
     for (const char* failing :
          {"IOpenRowset::QueryInterface(IDBCreateCommand)", "IDBCreateCommand::CreateCommand"}) {

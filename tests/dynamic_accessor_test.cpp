@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "rowset_fixture.h"
+#include "search_run.h"
 
 namespace tarvel {
 namespace {
@@ -217,10 +218,29 @@ TEST_F(DynamicAccessorTest, NoStreamsBindsALongStringByReferenceOwnedByTheModule
     EXPECT_EQ(nullptr, binding.pObject);
     EXPECT_EQ(DBTYPE(DBTYPE_BYREF | DBTYPE_WSTR), accessor.columnInfoForTesting()[1].wType);
     EXPECT_EQ(8u, accessor.columnInfoForTesting()[1].ulColumnSize);
-    EXPECT_EQ(ClientOwnedReference, accessor.columnFlagsForTesting()[1]);
+    EXPECT_EQ(1, accessor.columnFlagsForTesting()[1]) << "the flag ClientOwnedReference is 1";
     EXPECT_EQ(0u, propertyQueries());
     close(accessor, rowset);
     release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, HandlingIsReadFromItsNumber) {
+    // 1 binds by reference, 2 skips, any other number streams, as the caller's record says.
+    struct Case {
+        uint32_t handling;
+        DBTYPE boundType;
+    };
+    const Case cases[] = {{0, DBTYPE_IUNKNOWN},
+                          {1, DBTYPE(DBTYPE_BYREF | DBTYPE_BYTES)},
+                          {2, DBTYPE_BYTES},
+                          {3, DBTYPE_IUNKNOWN}};
+    for (const Case& c : cases) {
+        DynamicAccessor accessor(static_cast<BlobHandling>(c.handling), 8000);
+        FakeRowset* rowset = bind(accessor, Table{{column(1, DBTYPE_BYTES, 9000)}});
+        EXPECT_EQ(c.boundType, accessor.columnInfoForTesting()[0].wType) << c.handling;
+        close(accessor, rowset);
+        release(rowset);
+    }
 }
 
 TEST_F(DynamicAccessorTest, SkipBindsOnlyLengthAndStatusAtTheRunningOffset) {
@@ -262,6 +282,26 @@ TEST_F(DynamicAccessorTest, SkippedColumnReportsItsOwnStatusAndNoValue) {
     row = fetch(rowset, accessor);
     EXPECT_TRUE(accessor.getStatus(2, &status));
     EXPECT_EQ(DWORD(DBSTATUS_S_OK), status);
+    releaseRow(rowset, row);
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, ASkippedColumnShowsAsUnreadableOrUnhandledWithoutAValue) {
+    DynamicAccessor accessor(BlobHandling::Skip, 8000);
+    Table table{{column(1, DBTYPE_WSTR, 10000), column(2, DBTYPE_BYTES, 10000),
+                 column(3, DBTYPE_BSTR, 10000)}};
+    table.rows = {
+        {Cell::ofText(TARVEL_UTF16("x")), Cell::ofBytes({1}), Cell::ofText(TARVEL_UTF16("y"))}};
+    FakeRowset* rowset = bind(accessor, table);
+    const HROW row = fetch(rowset, accessor);
+    LineBuffer line;
+    SearchRun::buildLine(accessor, line);
+    // Text types have no value to show; other types show their type.
+    EXPECT_EQ(WString(TARVEL_UTF16("(Error reading result)(Unhandled database type 128)"
+                                   "(Error reading result)")),
+              WString(line.text()));
+    accessor.releaseRowValues(rowsetOf(rowset));
     releaseRow(rowset, row);
     close(accessor, rowset);
     release(rowset);
@@ -552,13 +592,14 @@ TEST_F(DynamicAccessorTest, PropertySetsBeyondTheFirstAreFreedWithTheirValues) {
     quirks_.extraPropertySet = true;
     FakeRowset* rowset = makeRowset(table);
     const DBPROPID ids[2] = {DBPROP_ISequentialStream, DBPROP_IStream};
-    LONG values[2] = {5, 5};
+    LONG values[3] = {5, 5, 77};
     EXPECT_EQ(S_OK, DynamicAccessor::getRowsetProperties(rowsetOf(rowset), ids, values));
     EXPECT_EQ(-1, values[0]);
     EXPECT_EQ(0, values[1]);
-    // The sets (which the provider made twice, growing them), two property arrays and a string
-    // value in the second set; each freed once.
-    EXPECT_EQ(5u, ledger_.handedOver());
+    EXPECT_EQ(77, values[2]) << "a property nobody asked for was read";
+    // The sets and the first set's properties (which the provider made twice, growing them),
+    // the second set's property and its string value; each freed once.
+    EXPECT_EQ(6u, ledger_.handedOver());
     release(rowset);
 }
 

@@ -58,6 +58,46 @@ TEST(LineBufferTest, TheCutNeverSplitsASurrogatePair) {
     EXPECT_EQ(repeated(u'a', 4093) + pair, lineOf(fits));
 }
 
+TEST(LineBufferTest, TheCutKnowsEveryHighSurrogateAndNoOtherUnit) {
+    // The first and last high surrogates are dropped at the cut; a low surrogate, or the unit
+    // just past the high range, is an ordinary last unit.
+    for (WCHAR last : {WCHAR(0xD800), WCHAR(0xDBFF), WCHAR(0xDC00), WCHAR(0xD7FF)}) {
+        const bool high = last >= 0xD800 && last <= 0xDBFF;
+        LineBuffer line;
+        line.append((repeated(u'a', 4094) + last + WCHAR(0xDC01) + WCHAR(u'z')).c_str());
+        EXPECT_EQ(high ? repeated(u'a', 4094) : repeated(u'a', 4094) + last, lineOf(line))
+            << std::hex << int(last);
+    }
+    // Room for one unit only, and a pair next: the line ends without its high half.
+    LineBuffer tight;
+    tight.append(repeated(u'a', 4094).c_str());
+    tight.append(Text{WCHAR(0xD83D), WCHAR(0xDE00)}.c_str());
+    EXPECT_EQ(repeated(u'a', 4094), lineOf(tight));
+}
+
+TEST(LineBufferTest, APieceThatEndsWhereTheRoomEndsIsNoCut) {
+    // The text ends exactly at the end of the room: nothing is cut, not even a high surrogate
+    // that the piece itself ends with.
+    const Text ending = repeated(u'b', 9) + WCHAR(0xD83D);
+    LineBuffer terminated;
+    terminated.append(repeated(u'a', 4085).c_str());
+    terminated.append(ending.c_str());
+    EXPECT_EQ(repeated(u'a', 4085) + ending, lineOf(terminated));
+    // The same with a field of exactly that length and no terminator: the units after the
+    // field are no part of the piece.
+    const Text field = ending + WCHAR(u'x');
+    LineBuffer bounded;
+    bounded.append(repeated(u'a', 4085).c_str());
+    bounded.append(field.c_str(), ending.size());
+    EXPECT_EQ(repeated(u'a', 4085) + ending, lineOf(bounded));
+    // A field larger than the room whose text, terminated, just fills it.
+    const Text larger = ending + WCHAR(0) + repeated(u'y', 9);
+    LineBuffer filled;
+    filled.append(repeated(u'a', 4085).c_str());
+    filled.append(larger.c_str(), larger.size());
+    EXPECT_EQ(repeated(u'a', 4085) + ending, lineOf(filled));
+}
+
 TEST(LineBufferTest, AppendStopsAtTheTerminatorOrTheLimit) {
     LineBuffer line;
     const WCHAR unterminated[4] = {u'a', u'b', u'c', u'd'};

@@ -208,7 +208,7 @@ TEST_F(RowsetTest, ASlotWithUnreadableColumnsDoesNotStopTheNextSlot) {
 }
 
 TEST_F(RowsetTest, ProviderArraysOfSeveralRowsKeepTheFirstAndReleaseTheRestAtOnce) {
-    for (size_t perFetch : {1u, 3u}) {
+    for (size_t perFetch : {1u, 2u, 3u}) {
         SCOPED_TRACE(perFetch);
         DynamicAccessor accessor(BlobHandling::Default, 8000);
         Rowset rowset(&accessor);
@@ -224,19 +224,60 @@ TEST_F(RowsetTest, ProviderArraysOfSeveralRowsKeepTheFirstAndReleaseTheRestAtOnc
             EXPECT_EQ(1u, rows->outstandingRows());
             seen += current(accessor);
         }
-        EXPECT_EQ(WString(perFetch == 1 ? TARVEL_UTF16("abcdef") : TARVEL_UTF16("ad")), seen);
+        const WCHAR* expected[] = {nullptr, TARVEL_UTF16("abcdef"), TARVEL_UTF16("ace"),
+                                   TARVEL_UTF16("ad")};
+        EXPECT_EQ(WString(expected[perFetch]), seen);
         EXPECT_EQ(0u, rowset.currentRowForTesting());
-        if (perFetch == 3) {
-            EXPECT_EQ((Journal{"IRowset::ReleaseRows(2,[2,3])", "IRowset::ReleaseRows(1,[1])",
-                               "IRowset::ReleaseRows(2,[5,6])", "IRowset::ReleaseRows(1,[4])"}),
-                      instrumentation_.journalMatching("ReleaseRows"));
-        }
+        const Journal released[] = {
+            {},
+            {"IRowset::ReleaseRows(1,[1])", "IRowset::ReleaseRows(1,[2])",
+             "IRowset::ReleaseRows(1,[3])", "IRowset::ReleaseRows(1,[4])",
+             "IRowset::ReleaseRows(1,[5])", "IRowset::ReleaseRows(1,[6])"},
+            {"IRowset::ReleaseRows(1,[2])", "IRowset::ReleaseRows(1,[1])",
+             "IRowset::ReleaseRows(1,[4])", "IRowset::ReleaseRows(1,[3])",
+             "IRowset::ReleaseRows(1,[6])", "IRowset::ReleaseRows(1,[5])"},
+            {"IRowset::ReleaseRows(2,[2,3])", "IRowset::ReleaseRows(1,[1])",
+             "IRowset::ReleaseRows(2,[5,6])", "IRowset::ReleaseRows(1,[4])"},
+        };
+        EXPECT_EQ(released[perFetch], instrumentation_.journalMatching("ReleaseRows"));
         EXPECT_EQ(0u, rows->outstandingRows());
         closeAll(accessor, rowset);
         instrumentation_.clearJournal();
     }
     // Every array the provider allocated was freed (checked after the test).
     EXPECT_LT(0u, ledger_.handedOver());
+}
+
+TEST_F(RowsetTest, AFailedFetchOfTheFirstRowReleasesItAtOnce) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Rowset rowset(&accessor);
+    FakeRowset* rows = open(threeRows(), accessor, rowset);
+    instrumentation_.failCall("IRowset::GetData", E_FAIL);
+    EXPECT_EQ(E_FAIL, rowset.moveToFirstRow());
+    EXPECT_EQ(0u, rowset.currentRowForTesting());
+    EXPECT_EQ(0u, rows->outstandingRows());
+    EXPECT_EQ("IRowset::ReleaseRows(1,[1])", instrumentation_.journal().back());
+    closeAll(accessor, rowset);
+}
+
+TEST_F(RowsetTest, ASlotThatIsNotFetchedDoesNotStopTheOnesAfterIt) {
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    Rowset rowset(&accessor);
+    FakeRowset* rows = open(threeRows(), accessor, rowset);
+    accessor.releaseAccessorHandles(rowset.rowsetForTesting());
+    ASSERT_EQ(S_OK, accessor.allocateAccessorSlots(2));
+    DBBINDING binding = rows->lastBindings()[0];
+    for (ULONG i = 0; i < 2; ++i) {
+        ASSERT_EQ(S_OK, rows->as<IAccessor>()->CreateAccessor(
+                            DBACCESSOR_ROWDATA, 1, &binding, rows->lastRowSize(),
+                            &accessor.accessorSlotsForTesting()[i].handle, nullptr));
+    }
+    accessor.accessorSlotsForTesting()[1].autoFetch = true;
+    instrumentation_.clearJournal();
+    ASSERT_EQ(S_OK, rowset.moveToFirstRow());
+    EXPECT_EQ(Journal{"IRowset::GetData(1,3)"}, instrumentation_.journalMatching("GetData"));
+    EXPECT_EQ(WString(TARVEL_UTF16("one")), current(accessor));
+    closeAll(accessor, rowset);
 }
 
 TEST_F(RowsetTest, FailedRestartReturnsItsCodeHoldingNoRow) {
@@ -317,7 +358,10 @@ TEST_F(RowsetTest, CloseWithoutRowsetTouchesNothing) {
 TEST_F(RowsetTest, AnOwnedAccessorThatTheMovesUseIsNotReachedAfterItIsGone) {
     DynamicAccessor unused(BlobHandling::Default, 8000);
     Rowset rowset(&unused);
-    FakeRowset* rows = open(threeRows(), unused, rowset);
+    // Strings the row's values own, which the close must free through the owned accessor.
+    Table table{{column(1, DBTYPE_BSTR, 8)}};
+    table.rows = {{Cell::ofText(TARVEL_UTF16("held"))}};
+    FakeRowset* rows = open(table, unused, rowset);
     auto owned = std::make_unique<DynamicAccessor>(BlobHandling::Default, 8000);
     ASSERT_EQ(S_OK, owned->bindColumns(rowset.rowsetForTesting()));
     rowset.ownAccessorForTesting(std::move(owned), true);

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "apartment_probe.h"
+#include "search_run.h"
 #include "search_world.h"
 
 namespace tarvel {
@@ -48,6 +49,33 @@ protected:
 
     SearchWorld world_;
 };
+
+TEST_F(SearchRunTest, AQueryOfOneUnitIsSearched) {
+    world_.setTable(pathTable({TARVEL_UTF16("C:\\x")}));
+    EXPECT_EQ(0, world_.search(TARVEL_UTF16("x")));
+    EXPECT_EQ(Lines{TARVEL_UTF16("C:\\x")}, world_.host.lines);
+    EXPECT_EQ(1u, world_.instrumentation.journalMatching("GenerateSQLFromUserQuery(x)").size());
+}
+
+TEST_F(SearchRunTest, ColumnsAboveEightThousandBytesComeAsStreams) {
+    Table table{{column(1, DBTYPE_BYTES, 8000), column(2, DBTYPE_BYTES, 8001)}};
+    table.rows = {{Cell::ofBytes({1}), Cell::ofBytes({2})}};
+    EXPECT_EQ(Lines{TARVEL_UTF16("(Unhandled database type 128)(Unhandled database type 13)")},
+              searchLines(table));
+}
+
+TEST_F(SearchRunTest, AWalkEndedByAWarningStillFreesTheLastRowsValues) {
+    Table table{{column(1, DBTYPE_BSTR, 8), column(2, DBTYPE_VARIANT, 24)}};
+    for (const WCHAR* text :
+         {TARVEL_UTF16("C:\\a"), TARVEL_UTF16("C:\\b"), TARVEL_UTF16("C:\\c")}) {
+        table.rows.push_back({Cell::ofText(text), Cell::ofText(text)});
+    }
+    // The second row is fetched whole, then answered with a warning that ends the walk.
+    world_.quirks.answerAfterFetch = S_FALSE;
+    world_.quirks.answeredRow = 2;
+    EXPECT_EQ(Lines{TARVEL_UTF16("C:\\aC:\\a")}, searchLines(table));
+    // The teardown checks that its BSTRs were freed.
+}
 
 TEST_F(SearchRunTest, NoMatchDeliversNothingAndReleasesEverything) {
     EXPECT_EQ(Lines{}, searchLines(pathTable({})));
@@ -354,6 +382,55 @@ TEST(SearchRunTeardown, ObjectsHandedOutWithAFailureAreReleasedOnce) {
         EXPECT_TRUE(world.host.lines.empty()) << call;
         EXPECT_EQ(Journal{}, world.leftovers()) << call;
     }
+}
+
+// What the search run returns, though the entry point discards it: the failure that stopped
+// the set-up early, the data source's own result for a later set-up failure, the code that
+// ended the walk otherwise.
+int32_t countLine(HostAppInfo*, uint32_t, void*) {
+    return 0;
+}
+
+TEST(SearchRunResult, IsTheCodeThatDecidedTheSearch) {
+    struct Case {
+        std::vector<std::pair<const char*, HRESULT>> failures;
+        HRESULT expected;
+    };
+    const HRESULT disabled = static_cast<HRESULT>(0x80070422);
+    const Case cases[] = {
+        {{}, S_FALSE},  // the end of the rowset
+        {{{"ISearchQueryHelper::GenerateSQLFromUserQuery", E_INVALIDARG}}, E_INVALIDARG},
+        {{{"IDataInitialize::GetDataSource", disabled}}, disabled},
+        {{{"IDBInitialize::Initialize", DB_SEC_E_AUTH_FAILED}}, DB_SEC_E_AUTH_FAILED},
+        {{{"IDBCreateSession::CreateSession", E_OUTOFMEMORY}}, S_OK},
+        {{{"IDBInitialize::Initialize", S_FALSE}, {"IDBCreateSession::CreateSession", E_FAIL}},
+         S_FALSE},
+        {{{"ICommand::Execute", E_FAIL}}, S_OK},
+        {{{"IRowset::GetNextRows", E_ABORT}}, E_ABORT},
+        {{{"IRowset::GetData", DB_E_BADACCESSORHANDLE}}, DB_E_BADACCESSORHANDLE},
+    };
+    for (const Case& c : cases) {
+        SearchWorld world;
+        world.setTable(pathTable({TARVEL_UTF16("C:\\a")}));
+        for (const auto& [call, hr] : c.failures) {
+            world.instrumentation.failCall(call, hr);
+        }
+        ASSERT_TRUE(world.ready());
+        HostAppInfo info{&countLine};
+        SearchRequest request{TARVEL_UTF16("report"), 0, 10};
+        EXPECT_EQ(c.expected, SearchRun::run(&request, &info, &countLine))
+            << (c.failures.empty() ? "none" : c.failures.back().first);
+        EXPECT_EQ(Journal{}, world.leftovers());
+    }
+    // Execution without a rowset: the execution's own code.
+    SearchWorld world;
+    world.providerConfig.backend = [](const WString&, std::shared_ptr<const Table>& table) {
+        table.reset();
+        return DB_S_NORESULT;
+    };
+    HostAppInfo info{&countLine};
+    SearchRequest request{TARVEL_UTF16("report"), 0, 10};
+    EXPECT_EQ(DB_S_NORESULT, SearchRun::run(&request, &info, &countLine));
 }
 
 // A host whose callback changes its own record, or throws, on the first line.

@@ -23,13 +23,14 @@ HRESULT strayWith(HRESULT hr, const Quirks* quirks, REFIID riid, IUnknown** out,
 HRESULT FakeRowset::GetData(HROW hRow, HACCESSOR hAccessor, void* pData) {
     const HRESULT hr = TableRowset::GetData(hRow, hAccessor, pData);
     auto bindings = bindings_.find(hAccessor);
-    if (FAILED(hr) || !quirks_->unterminatedText || bindings == bindings_.end()) {
-        return hr;
+    if (SUCCEEDED(hr) && quirks_->unterminatedText && bindings != bindings_.end()) {
+        for (const DBBINDING& binding : bindings->second) {
+            leaveTextUnterminated(hRow, binding, static_cast<BYTE*>(pData));
+        }
     }
-    for (const DBBINDING& binding : bindings->second) {
-        leaveTextUnterminated(hRow, binding, static_cast<BYTE*>(pData));
-    }
-    return hr;
+    return SUCCEEDED(hr) && quirks_->answeredRow != 0 && hRow == quirks_->answeredRow
+               ? quirks_->answerAfterFetch
+               : hr;
 }
 
 void FakeRowset::leaveTextUnterminated(HROW row, const DBBINDING& binding, BYTE* data) {
@@ -143,6 +144,21 @@ HRESULT FakeRowset::GetProperties(const ULONG cPropertyIDSets, const DBPROPIDSET
 }
 
 void FakeRowset::addPropertySet(ULONG* count, DBPROPSET** sets) {
+    // A third property in the first set, which nobody asked for.
+    if (*count > 0) {
+        DBPROPSET& first = (*sets)[0];
+        auto* properties =
+            static_cast<DBPROP*>(CoTaskMemAlloc((first.cProperties + 1) * sizeof(DBPROP)));
+        handedOver("properties");
+        std::memcpy(properties, first.rgProperties, first.cProperties * sizeof(DBPROP));
+        std::memset(&properties[first.cProperties], 0, sizeof(DBPROP));
+        properties[first.cProperties].dwPropertyID = DBPROP_IRowsetChange;
+        properties[first.cProperties].vValue.vt = VT_BOOL;
+        properties[first.cProperties].vValue.boolVal = VARIANT_TRUE;
+        CoTaskMemFree(first.rgProperties);
+        first.rgProperties = properties;
+        ++first.cProperties;
+    }
     auto* grown = static_cast<DBPROPSET*>(CoTaskMemAlloc((*count + 1) * sizeof(DBPROPSET)));
     handedOver("property sets");
     auto* property = static_cast<DBPROP*>(CoTaskMemAlloc(sizeof(DBPROP)));

@@ -24,8 +24,13 @@ struct Quirks {
     bool unterminatedText = false;
     // Properties the rowset does not support come back VT_EMPTY with all value bits set.
     bool undefinedUnsupportedValues = false;
-    // GetProperties answers with one set more than asked for, holding a string property.
+    // GetProperties answers with more than asked for: a third property in the first set, and
+    // one set more holding a string property.
     bool extraPropertySet = false;
+    // GetData answers this code, having fetched the row as usual, for the row with this handle
+    // (0: none).
+    HRESULT answerAfterFetch = S_OK;
+    HROW answeredRow = 0;
     // A failing GetDataSource, CreateSession, CreateCommand or Execute still writes a new
     // object, with its one reference, into the out-pointer.
     bool strayOnFailure = false;
