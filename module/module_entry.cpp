@@ -1,4 +1,5 @@
 #include "apartment_scope.h"
+#include "description.h"
 #include "host_records.h"
 #include "search_run.h"
 
@@ -9,7 +10,7 @@ namespace {
 // The value the info command reports to the host.
 constexpr uint32_t kInfoValue = 1024;
 
-constexpr WCHAR kDescription[] = TARVEL_UTF16("Tarvel Windows Search Module  by the Tarvel team");
+constexpr WCHAR kDescription[] = TARVEL_UTF16(TARVEL_MODULE_DESCRIPTION);
 static_assert(sizeof(kDescription) / sizeof(WCHAR) < 64);
 
 constexpr DWORD kApartmentFlags = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE;

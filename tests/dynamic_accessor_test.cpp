@@ -2,6 +2,7 @@
 
 #include "rowset_fixture.h"
 #include "search_run.h"
+#include "value_conversion.h"
 
 namespace tarvel {
 namespace {
@@ -361,6 +362,8 @@ TEST_F(DynamicAccessorTest, SuppliedColumnInfoIsUsedInPlaceAndSearchedByOrdinal)
     EXPECT_TRUE(accessor.findColumn(9, &index));
     EXPECT_EQ(2u, index);
     EXPECT_FALSE(accessor.findColumn(3, &index));
+    EXPECT_TRUE(accessor.findColumn(5, &index));
+    EXPECT_EQ(0u, index);
     EXPECT_EQ(5u, rowset->lastBindings()[0].iOrdinal);
     EXPECT_EQ(2u, rowset->lastBindings()[1].iOrdinal);
     close(accessor, rowset);
@@ -460,15 +463,46 @@ TEST_F(DynamicAccessorTest, ColumnAlignmentByType) {
 }
 
 TEST_F(DynamicAccessorTest, FixedLengthTypeIsNeverBoundSmallerThanItsValue) {
-    // A provider writes a whole I4 whatever size it reported; the field must hold it.
+    // A provider writes a whole value of a fixed-length type whatever size it reported; the
+    // field must hold it. The sizes come from the provider's own table.
+    const DBTYPE types[] = {DBTYPE_I1,       DBTYPE_UI1,        DBTYPE_I2,          DBTYPE_UI2,
+                            DBTYPE_BOOL,     DBTYPE_I4,         DBTYPE_UI4,         DBTYPE_R4,
+                            DBTYPE_ERROR,    DBTYPE_DBDATE,     DBTYPE_DBTIME,      DBTYPE_I8,
+                            DBTYPE_UI8,      DBTYPE_R8,         DBTYPE_CY,          DBTYPE_DATE,
+                            DBTYPE_FILETIME, DBTYPE_BSTR,       DBTYPE_IDISPATCH,   DBTYPE_HCHAPTER,
+                            DBTYPE_DECIMAL,  DBTYPE_GUID,       DBTYPE_DBTIMESTAMP, DBTYPE_NUMERIC,
+                            DBTYPE_VARIANT,  DBTYPE_PROPVARIANT};
+    Table table;
+    for (DBTYPE type : types) {
+        table.columns.push_back(column(table.columns.size() + 1, type, 0));
+    }
+    for (DBTYPE type : {DBTYPE(DBTYPE_BYREF | DBTYPE_I2), DBTYPE(DBTYPE_VECTOR | DBTYPE_I4),
+                        DBTYPE(DBTYPE_ARRAY | DBTYPE_BSTR)}) {
+        table.columns.push_back(column(table.columns.size() + 1, type, 1));
+    }
     DynamicAccessor accessor(BlobHandling::Default, 8000);
-    Table table{{column(1, DBTYPE_I4, 0), column(2, DBTYPE_VARIANT, 1)}};
-    table.rows = {{Cell::ofInteger(7), Cell::ofInteger(8)}};
     FakeRowset* rowset = bind(accessor, table);
-    EXPECT_EQ(4u, accessor.columnInfoForTesting()[0].ulColumnSize);
-    EXPECT_EQ(24u, accessor.columnInfoForTesting()[1].ulColumnSize);
-    const HROW row = fetch(rowset, accessor);
-    releaseRow(rowset, row);
+    for (size_t i = 0; i < table.columns.size(); ++i) {
+        DBBINDING binding{};
+        binding.wType = table.columns[i].type;
+        EXPECT_EQ(service::valueFieldSize(binding), accessor.columnInfoForTesting()[i].ulColumnSize)
+            << table.columns[i].type;
+    }
+    EXPECT_EQ(Journal{}, instrumentation_.errors()) << "fields overlap";
+    close(accessor, rowset);
+    release(rowset);
+}
+
+TEST_F(DynamicAccessorTest, WideStringsTooLongToCountSaturate) {
+    // Sizes no provider reports, checked to the byte: the bound size of the longest string
+    // whose field can be counted, and of the next, which cannot.
+    DynamicAccessor accessor(BlobHandling::Default, ~DBLENGTH(0));
+    const DBLENGTH longest = (~DBLENGTH(0) - 2) / 2;
+    FakeRowset* rowset =
+        makeRowset(Table{{column(1, DBTYPE_WSTR, longest), column(2, DBTYPE_WSTR, longest + 1)}});
+    EXPECT_EQ(E_OUTOFMEMORY, accessor.bindColumns(rowsetOf(rowset)));
+    EXPECT_EQ(longest * 2 + 2, accessor.columnInfoForTesting()[0].ulColumnSize);
+    EXPECT_EQ(~DBLENGTH(0), accessor.columnInfoForTesting()[1].ulColumnSize);
     close(accessor, rowset);
     release(rowset);
 }
@@ -498,6 +532,14 @@ TEST(DynamicAccessorStatics, FillBindingLeavesUnboundPartsAtZero) {
     EXPECT_EQ(&object, binding.pObject);
     EXPECT_EQ(nullptr, binding.pBindExt);
     EXPECT_EQ(nullptr, binding.pTypeInfo);
+    // Offsets of 0 bind no length and no status; any other offset binds its part.
+    DynamicAccessor::fillBinding(&binding, 1, DBTYPE_I4, 4, 0, 0, 0, 0, 0, nullptr);
+    EXPECT_EQ(DWORD(DBPART_VALUE), binding.dwPart);
+    EXPECT_EQ(0u, binding.obStatus);
+    DynamicAccessor::fillBinding(&binding, 1, DBTYPE_I4, 4, 0, 0, 0, 1, 1, nullptr);
+    EXPECT_EQ(DWORD(DBPART_VALUE | DBPART_LENGTH | DBPART_STATUS), binding.dwPart);
+    EXPECT_EQ(1u, binding.obLength);
+    EXPECT_EQ(1u, binding.obStatus);
     EXPECT_EQ(0u, binding.dwFlags);
     EXPECT_EQ(DWORD(DBPARAMIO_NOTPARAM), binding.eParamIO);
 }
@@ -588,14 +630,14 @@ TEST_F(DynamicAccessorTest, UnsupportedPropertiesCountAsFalseWhateverTheirValueB
 
 TEST_F(DynamicAccessorTest, PropertySetsBeyondTheFirstAreFreedWithTheirValues) {
     Table table;
-    table.properties = {{DBPROP_ISequentialStream, true}, {DBPROP_IStream, false}};
+    table.properties = {{DBPROP_ISequentialStream, true}, {DBPROP_IStream, true}};
     quirks_.extraPropertySet = true;
     FakeRowset* rowset = makeRowset(table);
     const DBPROPID ids[2] = {DBPROP_ISequentialStream, DBPROP_IStream};
     LONG values[3] = {5, 5, 77};
     EXPECT_EQ(S_OK, DynamicAccessor::getRowsetProperties(rowsetOf(rowset), ids, values));
     EXPECT_EQ(-1, values[0]);
-    EXPECT_EQ(0, values[1]);
+    EXPECT_EQ(-1, values[1]);
     EXPECT_EQ(77, values[2]) << "a property nobody asked for was read";
     // The sets and the first set's properties (which the provider made twice, growing them),
     // the second set's property and its string value; each freed once.
