@@ -65,13 +65,56 @@ HRESULT SearchRun::run(SearchRequest* request, HostAppInfo* info, HostCallback c
 HRESULT SearchRun::walkRows(Rowset& rowset, const DynamicAccessor& accessor, HostAppInfo* info,
                             HostCallback callback) {
     LineBuffer line;
+    const SingleText single = SingleText::of(accessor);
     HRESULT hr = rowset.moveToFirstRow();
     while (hr == S_OK) {
-        buildLine(accessor, line);
-        callback(info, HostOutputLine, const_cast<WCHAR*>(line.text()));
+        const WCHAR* text = single.text();
+        if (text == nullptr) {
+            buildLine(accessor, line);
+            text = line.text();
+        }
+        callback(info, HostOutputLine, const_cast<WCHAR*>(text));
         hr = rowset.moveToNextRow();
     }
     return hr;
+}
+
+SearchRun::SingleText SearchRun::SingleText::of(const DynamicAccessor& accessor) {
+    SingleText single;
+    DBORDINAL index = 0;
+    if (accessor.getColumnCount() != 1 || !accessor.hasRowBuffer() ||
+        !accessor.findColumn(1, &index) || accessor.typeAt(index) != DBTYPE_WSTR) {
+        return single;
+    }
+    const DBLENGTH units = accessor.valueSizeAt(index) / sizeof(WCHAR);
+    if (units == 0 || units > LineBuffer::kCapacity) {
+        return single;
+    }
+    const BYTE* row = accessor.rowBufferForReading();
+    single.value = static_cast<const BYTE*>(accessor.valueAt(index));
+    single.length = row + accessor.lengthOffset(index);
+    single.status = row + accessor.statusOffset(index);
+    single.lastUnit = units - 1;
+    return single;
+}
+
+const WCHAR* SearchRun::SingleText::text() const {
+    if (value == nullptr) {
+        return nullptr;
+    }
+    DBSTATUS read;
+    std::memcpy(&read, status, sizeof read);
+    if (read != DBSTATUS_S_OK && read != DBSTATUS_S_TRUNCATED) {
+        return nullptr;
+    }
+    // The text ends where the provider's length says, or at the end of the field when it was
+    // cut; it is handed over where it lies only when a terminator is there.
+    DBLENGTH bytes;
+    std::memcpy(&bytes, length, sizeof bytes);
+    const DBLENGTH end = bytes / sizeof(WCHAR) < lastUnit ? bytes / sizeof(WCHAR) : lastUnit;
+    WCHAR last;
+    std::memcpy(&last, value + end * sizeof(WCHAR), sizeof last);
+    return last == 0 ? reinterpret_cast<const WCHAR*>(value) : nullptr;
 }
 
 void SearchRun::buildLine(const DynamicAccessor& accessor, LineBuffer& line) {

@@ -18,6 +18,20 @@ public:
     static void buildLine(const DynamicAccessor& accessor, LineBuffer& line);
 
 private:
+    // A row whose line is exactly one text: the only column, bound as DBTYPE_WSTR in a field
+    // that a line can hold whole. Such a text, terminated inside its field, goes to the host
+    // where it lies, as the line the copy would make.
+    // Where the column's fields lie is worked out once for the walk.
+    struct SingleText {
+        const BYTE* value = nullptr;  // null: the rows' lines are built
+        const BYTE* length = nullptr;
+        const BYTE* status = nullptr;
+        DBLENGTH lastUnit = 0;
+
+        static SingleText of(const DynamicAccessor& accessor);
+        const WCHAR* text() const;
+    };
+
     static HRESULT walkRows(Rowset& rowset, const DynamicAccessor& accessor, HostAppInfo* info,
                             HostCallback callback);
     static void appendColumn(const DynamicAccessor& accessor, DBORDINAL ordinal, LineBuffer& line);

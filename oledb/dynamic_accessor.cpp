@@ -194,6 +194,8 @@ HRESULT DynamicAccessor::bindAllColumns(IUnknown* rowset, IAccessor* accessor,
     }
     if (FAILED(hr)) {
         columnFlags.reset();
+    } else {
+        rowOwnsNothing = columnsOwnNothing();
     }
     return hr;
 }
@@ -395,12 +397,6 @@ bool DynamicAccessor::findColumn(DBORDINAL ordinal, DBORDINAL* index) const {
     }
     *index = ordinal - first;
     return true;
-}
-
-DBSTATUS DynamicAccessor::statusAt(DBORDINAL index) const {
-    DBSTATUS status;
-    std::memcpy(&status, rowBuffer.get() + boundStatusOffset(index), sizeof status);
-    return status;
 }
 
 bool DynamicAccessor::getStatus(DBORDINAL ordinal, DBSTATUS* status) const {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "common/com_ptr.h"
 #include "module_allocator.h"
@@ -57,7 +58,17 @@ public:
 
     // Reads by column index, as findColumn gives it; the row buffer must exist.
     bool hasRowBuffer() const { return static_cast<bool>(rowBuffer); }
-    DBSTATUS statusAt(DBORDINAL index) const;
+    DBSTATUS statusAt(DBORDINAL index) const {
+        DBSTATUS status;
+        std::memcpy(&status, rowBuffer.get() + boundStatusOffset(index), sizeof status);
+        return status;
+    }
+    // The length the provider reported for the value, in bytes.
+    DBLENGTH lengthAt(DBORDINAL index) const {
+        DBLENGTH length;
+        std::memcpy(&length, rowBuffer.get() + lengthOffset(index), sizeof length);
+        return length;
+    }
     DBTYPE typeAt(DBORDINAL index) const { return columnInfo[index].wType; }
     // Null for a column without a value field.
     void* valueAt(DBORDINAL index) const {
@@ -65,6 +76,8 @@ public:
     }
     // The bytes of the value field.
     DBLENGTH valueSizeAt(DBORDINAL index) const { return columnInfo[index].ulColumnSize; }
+    // The row buffer, which stays where it is until the columns are cleared.
+    const BYTE* rowBufferForReading() const { return rowBuffer.get(); }
 
     // Where a column's fields lie in the row buffer.
     DBBYTEOFFSET valueOffset(DBORDINAL index) const {
@@ -78,8 +91,13 @@ public:
         return addSaturating(lengthOffset(index), 8);
     }
 
-    // Record memory release.
-    void releaseRowValues(IRowset* rowset);
+    // Record memory release. A bound accessor none of whose columns owns memory has nothing
+    // to release for a row, and says so at once.
+    void releaseRowValues(IRowset* rowset) {
+        if (!rowOwnsNothing) {
+            releaseEveryColumn(rowset);
+        }
+    }
     static void releaseColumnValue(DBTYPE type, void* value, IRowset* rowset);
     HRESULT releaseAccessorHandles(IRowset* rowset);
     void clearColumns();
@@ -124,6 +142,9 @@ private:
     }
     DBBYTEOFFSET statusAfterPrevious(DBORDINAL index) const;
     bool hasValueField(DBORDINAL index) const { return columnInfo[index].ulColumnSize != 0; }
+    void releaseEveryColumn(IRowset* rowset);
+    // Whether no column of the bound row owns memory: decided once, when a pass succeeds.
+    bool columnsOwnNothing() const;
 
     ModuleBlock<AccessorSlot> accessorSlots;
     ULONG accessorSlotCount = 0;
@@ -133,6 +154,7 @@ private:
     TaskMemPtr<ColumnInfo> columnInfo;
     TaskMemPtr<OLECHAR> columnNames;
     bool overrideColumnInfo = false;
+    bool rowOwnsNothing = false;
     BlobHandling blobHandling;
     DBLENGTH blobThreshold;
 };

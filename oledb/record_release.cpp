@@ -56,7 +56,17 @@ void releaseChapter(HCHAPTER chapter, IRowset* rowset) {
 
 }  // namespace
 
-void DynamicAccessor::releaseRowValues(IRowset* rowset) {
+bool DynamicAccessor::columnsOwnNothing() const {
+    for (DBORDINAL i = 0; i < columnCount; ++i) {
+        const bool clientOwned = columnFlags && columnFlags[i] == ClientOwnedReference;
+        if (hasValueField(i) && (clientOwned || ownsMemory(columnInfo[i].wType))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void DynamicAccessor::releaseEveryColumn(IRowset* rowset) {
     // No row can have been fetched into a buffer that was never allocated.
     if (!rowBuffer || !columnInfo) {
         return;
@@ -148,6 +158,7 @@ HRESULT DynamicAccessor::releaseAccessorHandles(IRowset* rowset) {
 }
 
 void DynamicAccessor::clearColumns() {
+    rowOwnsNothing = false;
     columnInfo.reset();
     columnNames.reset();
     rowBuffer.reset();

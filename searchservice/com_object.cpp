@@ -35,8 +35,9 @@ HRESULT ClassFactory::CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** pp
     }
     *ppvObject = nullptr;
     if (makerWatcher_ != nullptr) {
-        if (auto failure = makerWatcher_->calling(*this, "IClassFactory::CreateInstance",
-                                                  interfaceName(riid))) {
+        auto name = [&] { return interfaceName(riid); };
+        if (auto failure =
+                makerWatcher_->calling(*this, "IClassFactory::CreateInstance", CallDetail(name))) {
             return *failure;
         }
     }

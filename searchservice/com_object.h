@@ -45,6 +45,23 @@ TARVEL_INTERFACE_TRAITS(ISearchQueryHelper);
 
 class ObjectCore;
 
+// The detail of a call, as "IAccessor" in "IRowset::QueryInterface(IAccessor)", made only when
+// asked for: most calls need none.
+class CallDetail {
+public:
+    CallDetail() = default;
+    template <class Make>
+    explicit CallDetail(const Make& make)
+        : context_(&make),
+          make_([](const void* context) { return (*static_cast<const Make*>(context))(); }) {}
+
+    std::string operator()() const { return make_ != nullptr ? make_(context_) : std::string(); }
+
+private:
+    const void* context_ = nullptr;
+    std::string (*make_)(const void*) = nullptr;
+};
+
 // Whatever watches the stand-in objects from outside; the service runs unwatched. Tests
 // journal the calls through it, fail them on demand, keep released objects for inspection and
 // account for every block handed over.
@@ -52,7 +69,7 @@ class ObjectWatcher {
 public:
     // A call about to be served as "method(detail)"; an HRESULT returned is answered instead.
     virtual std::optional<HRESULT> calling(const ObjectCore& object, std::string_view method,
-                                           std::string_view detail) = 0;
+                                           const CallDetail& detail) = 0;
     // AddRef and Release through an interface; false refuses the AddRef.
     virtual bool addingReference(const ObjectCore& object, const char* via) = 0;
     virtual void releasing(const ObjectCore& object, const char* via) = 0;
@@ -91,12 +108,12 @@ protected:
     virtual void finalRelease() {}
 
     std::optional<HRESULT> enter(std::string_view method) {
-        return watcher_ ? watcher_->calling(*this, method, {}) : std::nullopt;
+        return watcher_ ? watcher_->calling(*this, method, CallDetail()) : std::nullopt;
     }
     // The detail is made only when a watcher wants it.
     template <class Detail>
-    std::optional<HRESULT> enter(std::string_view method, Detail&& detail) {
-        return watcher_ ? watcher_->calling(*this, method, detail()) : std::nullopt;
+    std::optional<HRESULT> enter(std::string_view method, const Detail& detail) {
+        return watcher_ ? watcher_->calling(*this, method, CallDetail(detail)) : std::nullopt;
     }
     HRESULT unexpected(std::string_view method) {
         return watcher_ ? watcher_->unexpected(method) : E_NOTIMPL;
@@ -175,8 +192,9 @@ public:
 
     HRESULT queryInterface(const char* via, REFIID riid, void** ppv) {
         if (ObjectWatcher* watching = watcher()) {
+            auto name = [&] { return interfaceName(riid); };
             if (auto failure = watching->calling(*this, std::string(via) + "::QueryInterface",
-                                                 interfaceName(riid))) {
+                                                 CallDetail(name))) {
                 if (ppv != nullptr) {
                     *ppv = nullptr;
                 }

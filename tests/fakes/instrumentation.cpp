@@ -5,43 +5,78 @@
 namespace tarvel::service {
 
 Instrumentation::~Instrumentation() {
+    reset();
+}
+
+void Instrumentation::reset() {
     for (auto it = objects_.rbegin(); it != objects_.rend(); ++it) {
         delete *it;
     }
+    objects_.clear();
+    journal_.clear();
+    failed_.clear();
+    errors_.clear();
+    planned_.clear();
+    withheld_.clear();
+    plansNameEntries_ = false;
+    failAt_ = 0;
+    failAtResult_ = S_OK;
+    calls_ = 0;
 }
 
 std::optional<HRESULT> Instrumentation::calling(const ObjectCore& object, std::string_view method,
-                                                std::string_view detail) {
+                                                const CallDetail& detail) {
     // A call on an object whose last reference is gone is the caller's fault, however politely
     // an object kept alive for the test could answer it: recorded and refused.
     if (object.references() <= 0) {
         errors_.push_back("call on released " + object.name() + ": " + std::string(method));
         return E_UNEXPECTED;
     }
-    std::string entry(method);
-    entry += '(';
-    entry += detail;
-    entry += ')';
     ++calls_;
-    if (withheld_.count(std::string(detail)) != 0 && method.ends_with("::QueryInterface")) {
-        journal_.push_back(std::move(entry));
-        return E_NOINTERFACE;
+    const bool query = method.ends_with("::QueryInterface");
+    // The entry is written out only when something reads it.
+    std::string entry;
+    bool written = false;
+    auto write = [&] {
+        if (!written) {
+            entry.assign(method);
+            entry += '(';
+            entry += detail();
+            entry += ')';
+            written = true;
+        }
+        return entry;
+    };
+    if (query && !withheld_.empty()) {
+        write();
+        const std::string asked = entry.substr(method.size() + 1, entry.size() - method.size() - 2);
+        if (withheld_.count(asked) != 0) {
+            if (journaling_) {
+                journal_.push_back(std::move(entry));
+            }
+            return E_NOINTERFACE;
+        }
     }
     std::optional<HRESULT> failure;
     if (failAt_ != 0 && calls_ == failAt_) {
         failure = failAtResult_;
     }
     for (PlannedFailure& plan : planned_) {
-        if (plan.pattern == method || plan.pattern == entry) {
+        if (plan.pattern == method || (plansNameEntries_ && plan.pattern == write())) {
             if (++plan.seen == plan.occurrence && !failure) {
                 failure = plan.hr;
             }
         }
     }
     if (failure) {
+        write();
         entry += " -> " + hresultText(*failure);
+        failed_.push_back(entry);
     }
-    journal_.push_back(std::move(entry));
+    if (journaling_) {
+        write();
+        journal_.push_back(std::move(entry));
+    }
     return failure;
 }
 
@@ -54,7 +89,9 @@ bool Instrumentation::addingReference(const ObjectCore& object, const char* via)
 }
 
 void Instrumentation::releasing(const ObjectCore& object, const char* via) {
-    journal_.push_back(std::string(via) + "::Release");
+    if (journaling_) {
+        journal_.push_back(std::string(via) + "::Release");
+    }
     if (object.references() <= 0) {
         errors_.push_back("over-release of " + object.name());
     }
@@ -84,6 +121,7 @@ std::vector<std::string> Instrumentation::journalMatching(std::string_view fragm
 }
 
 void Instrumentation::failCall(std::string pattern, HRESULT hr, int occurrence) {
+    plansNameEntries_ = plansNameEntries_ || pattern.find('(') != std::string::npos;
     planned_.push_back(PlannedFailure{std::move(pattern), hr, occurrence});
 }
 

@@ -22,7 +22,7 @@ public:
 
     // ObjectWatcher
     std::optional<HRESULT> calling(const ObjectCore& object, std::string_view method,
-                                   std::string_view detail) override;
+                                   const CallDetail& detail) override;
     bool addingReference(const ObjectCore& object, const char* via) override;
     void releasing(const ObjectCore& object, const char* via) override;
     HRESULT unexpected(std::string_view method) override;
@@ -34,6 +34,12 @@ public:
     void note(std::string entry) { journal_.push_back(std::move(entry)); }
 
     const std::vector<std::string>& journal() const { return journal_; }
+    // Without a journal, calls cost what the fuzzer can afford: only failed calls are kept.
+    void keepJournal(bool keep) { journaling_ = keep; }
+    // The calls that were made to fail, as "method(detail) -> code".
+    const std::vector<std::string>& failedCalls() const { return failed_; }
+    // Back to a new instrumentation's state: every object it kept is deleted.
+    void reset();
     std::vector<std::string> journalMatching(std::string_view fragment) const;
     void clearJournal() { journal_.clear(); }
     const std::vector<std::string>& errors() const { return errors_; }
@@ -62,6 +68,10 @@ private:
     };
 
     std::vector<std::string> journal_;
+    std::vector<std::string> failed_;
+    bool journaling_ = true;
+    // Whether some plan names a whole entry, detail included, rather than a method.
+    bool plansNameEntries_ = false;
     std::vector<std::string> errors_;
     std::vector<PlannedFailure> planned_;
     std::set<std::string> withheld_;

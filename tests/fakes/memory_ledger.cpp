@@ -85,6 +85,13 @@ MemoryLedger* MemoryLedger::active() {
     return current;
 }
 
+void MemoryLedger::reset() {
+    lastAllocation_ = nullptr;
+    handovers_.clear();
+    freedTwice_.clear();
+    handedOver_ = 0;
+}
+
 void MemoryLedger::recordLastAllocation(std::string what) {
     if (lastAllocation_ == nullptr) {
         freedTwice_.push_back("no allocation seen for " + what);

@@ -35,6 +35,8 @@ public:
 
     // Notes "free <what>" in the journal whenever a hand-over is freed.
     void journalFreesTo(Instrumentation* journal) { journal_ = journal; }
+    // Forgets every hand-over, as a new ledger would, and keeps watching.
+    void reset();
 
     void allocated(void* block);
     void freeing(void* block);

@@ -54,15 +54,7 @@ SearchWorld::SearchWorld(bool platformService) {
     if (!ledger.watching()) {
         setupProblems_.push_back("set-up failed: the memory ledger is not watching");
     }
-    moduleBlocks_ = ModuleAllocator::liveBlocks();
-    searchConfig.generator = [](const WString&, const service::QueryHelperSettings&, WString& sql) {
-        sql.assign(kSql, kSql + sizeof kSql - 1);
-        return S_OK;
-    };
-    providerConfig.backend = [this](const WString&, std::shared_ptr<const Table>& table) {
-        table = table_;
-        return S_OK;
-    };
+    configure();
     require("registering the search manager",
             registration_.add(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER, &instrumentation,
                               service::SearchManager::make, &searchConfig));
@@ -77,6 +69,33 @@ SearchWorld::SearchWorld(bool platformService) {
                 registration_.add(CLSID_MSDAINITIALIZE, CLSCTX_INPROC_SERVER, &instrumentation,
                                   service::ScriptedDataInitialize::make, &provider));
     }
+}
+
+void SearchWorld::configure() {
+    moduleBlocks_ = ModuleAllocator::liveBlocks();
+    searchConfig.generator = [](const WString&, const service::QueryHelperSettings&, WString& sql) {
+        sql.assign(kSql, kSql + sizeof kSql - 1);
+        return S_OK;
+    };
+    providerConfig.backend = [this](const WString&, std::shared_ptr<const Table>& table) {
+        table = table_;
+        return S_OK;
+    };
+    providerConfig.initialize = {};
+    providerConfig.providerString.clear();
+    quirks = service::Quirks{};
+}
+
+void SearchWorld::reset() {
+    ModuleAllocator::failAllocation(0);
+    instrumentation.reset();
+    ledger.reset();
+    host.lines.clear();
+    host.problems.clear();
+    host.callsBeforeLine.clear();
+    strayCalls.clear();
+    table_.reset();
+    configure();
 }
 
 void SearchWorld::require(const char* step, HRESULT hr) {

@@ -49,6 +49,10 @@ public:
 
     // The table the command yields; null yields no rowset.
     void setTable(Table table);
+    // Back to the state of a new world, without doing the set-up again: for the fuzzer, which
+    // searches a world a million times.
+    void reset();
+
     // Whether every registration of the set-up took; leftovers() names what did not.
     bool ready() const { return setupProblems_.empty(); }
     // Runs a search through ModuleEntry and returns what it returned; -1, without a search,
@@ -68,6 +72,7 @@ public:
 
 private:
     void require(const char* step, HRESULT hr);
+    void configure();
 
     std::vector<std::string> setupProblems_;
     std::shared_ptr<const Table> table_;
