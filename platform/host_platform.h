@@ -29,16 +29,18 @@ WString absoluteFolder(const WString& path);
 // Every file and folder below root (not root itself, not following links), depth first, at any
 // depth and path length. A folder whose entries cannot be read or searched is reported to
 // unreadable with the system's reason; what can be listed of it still is.
-void walkFolder(const WString& root,
-                const std::function<void(const WString& path, const WString& name)>& visit,
-                const std::function<void(const WString& folder, const std::string& reason)>&
-                    unreadable);
+void walkFolder(
+    const WString& root, const std::function<void(const WString& path, const WString& name)>& visit,
+    const std::function<void(const WString& folder, const std::string& reason)>& unreadable);
 
 // Writes UTF-8 bytes to standard output or standard error as they are, without any newline
 // translation, and flushes. False, with the system's reason, when the bytes could not be
 // written.
 bool writeOut(const std::string& bytes, std::string* reason = nullptr);
 void writeError(const std::string& bytes);
+// Makes standard output and error pass bytes as they are (binary mode where the C runtime
+// would translate newlines); done once, before the first write.
+void prepareStandardStreams();
 
 // A loaded module file, unloaded when the holder ends.
 class ModuleLibrary {

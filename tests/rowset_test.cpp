@@ -31,6 +31,22 @@ protected:
     static WString current(const DynamicAccessor& accessor) {
         return static_cast<const WCHAR*>(accessor.getValue(1));
     }
+    // Replaces the accessor's one slot by two accessors over the first column's binding, both
+    // fetching into the same buffer; autoFetch as given for each.
+    void twoSlotsOverTheFirstColumn(FakeRowset* rows, DynamicAccessor& accessor, Rowset& rowset,
+                                    bool firstFetched, bool secondFetched) {
+        accessor.releaseAccessorHandles(rowset.rowsetForTesting());
+        ASSERT_EQ(S_OK, accessor.allocateAccessorSlots(2));
+        DBBINDING binding = rows->lastBindings()[0];
+        const bool fetched[2] = {firstFetched, secondFetched};
+        for (ULONG i = 0; i < 2; ++i) {
+            ASSERT_EQ(S_OK, rows->as<IAccessor>()->CreateAccessor(
+                                DBACCESSOR_ROWDATA, 1, &binding, rows->lastRowSize(),
+                                &accessor.accessorSlotsForTesting()[i].handle, nullptr));
+            accessor.accessorSlotsForTesting()[i].autoFetch = fetched[i];
+        }
+        instrumentation_.clearJournal();
+    }
     // Closes the rowset's results as the command does.
     void closeAll(DynamicAccessor& accessor, Rowset& rowset) {
         accessor.releaseRowValues(rowset.rowsetForTesting());
@@ -112,18 +128,7 @@ TEST_F(RowsetTest, TwoSlotsAreFetchedInOrderAndTheFirstFailureStopsTheSecond) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Rowset rowset(&accessor);
     FakeRowset* rows = open(threeRows(), accessor, rowset);
-    accessor.releaseAccessorHandles(rowset.rowsetForTesting());
-    ASSERT_EQ(S_OK, accessor.allocateAccessorSlots(2));
-    // Two accessors over the same binding, both fetched into the same buffer.
-    IAccessor* itf = rows->as<IAccessor>();
-    DBBINDING binding = rows->lastBindings()[0];
-    for (ULONG i = 0; i < 2; ++i) {
-        ASSERT_EQ(S_OK,
-                  itf->CreateAccessor(DBACCESSOR_ROWDATA, 1, &binding, rows->lastRowSize(),
-                                      &accessor.accessorSlotsForTesting()[i].handle, nullptr));
-        accessor.accessorSlotsForTesting()[i].autoFetch = true;
-    }
-    instrumentation_.clearJournal();
+    ASSERT_NO_FATAL_FAILURE(twoSlotsOverTheFirstColumn(rows, accessor, rowset, true, true));
     ASSERT_EQ(S_OK, rowset.moveToFirstRow());
     EXPECT_EQ(2u, instrumentation_.journalMatching("GetData(1,").size());
     instrumentation_.failCall("IRowset::GetData", E_FAIL);
@@ -185,16 +190,7 @@ TEST_F(RowsetTest, ASlotWithUnreadableColumnsDoesNotStopTheNextSlot) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Rowset rowset(&accessor);
     FakeRowset* rows = open(threeRows(), accessor, rowset);
-    accessor.releaseAccessorHandles(rowset.rowsetForTesting());
-    ASSERT_EQ(S_OK, accessor.allocateAccessorSlots(2));
-    DBBINDING binding = rows->lastBindings()[0];
-    for (ULONG i = 0; i < 2; ++i) {
-        ASSERT_EQ(S_OK, rows->as<IAccessor>()->CreateAccessor(
-                            DBACCESSOR_ROWDATA, 1, &binding, rows->lastRowSize(),
-                            &accessor.accessorSlotsForTesting()[i].handle, nullptr));
-        accessor.accessorSlotsForTesting()[i].autoFetch = true;
-    }
-    instrumentation_.clearJournal();
+    ASSERT_NO_FATAL_FAILURE(twoSlotsOverTheFirstColumn(rows, accessor, rowset, true, true));
     instrumentation_.failCall("IRowset::GetData", DB_E_ERRORSOCCURRED);
     EXPECT_EQ(S_OK, rowset.moveToFirstRow());
     EXPECT_EQ((Journal{"IRowset::GetData(1,2) -> 0x80040E21", "IRowset::GetData(1,3)"}),
@@ -264,16 +260,7 @@ TEST_F(RowsetTest, ASlotThatIsNotFetchedDoesNotStopTheOnesAfterIt) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Rowset rowset(&accessor);
     FakeRowset* rows = open(threeRows(), accessor, rowset);
-    accessor.releaseAccessorHandles(rowset.rowsetForTesting());
-    ASSERT_EQ(S_OK, accessor.allocateAccessorSlots(2));
-    DBBINDING binding = rows->lastBindings()[0];
-    for (ULONG i = 0; i < 2; ++i) {
-        ASSERT_EQ(S_OK, rows->as<IAccessor>()->CreateAccessor(
-                            DBACCESSOR_ROWDATA, 1, &binding, rows->lastRowSize(),
-                            &accessor.accessorSlotsForTesting()[i].handle, nullptr));
-    }
-    accessor.accessorSlotsForTesting()[1].autoFetch = true;
-    instrumentation_.clearJournal();
+    ASSERT_NO_FATAL_FAILURE(twoSlotsOverTheFirstColumn(rows, accessor, rowset, false, true));
     ASSERT_EQ(S_OK, rowset.moveToFirstRow());
     EXPECT_EQ(Journal{"IRowset::GetData(1,3)"}, instrumentation_.journalMatching("GetData"));
     EXPECT_EQ(WString(TARVEL_UTF16("one")), current(accessor));

@@ -108,19 +108,6 @@ void walk(int descriptor, const std::string& folder, const Visit& visit,
     closedir(directory);
 }
 
-bool writeTo(FILE* stream, const std::string& bytes, std::string* reason) {
-    errno = 0;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() &&
-                         std::fflush(stream) == 0;
-    if (!written) {
-        if (reason != nullptr) {
-            *reason = std::strerror(errno != 0 ? errno : EIO);
-        }
-        clearerr(stream);
-    }
-    return written;
-}
-
 }  // namespace
 
 void walkFolder(const WString& root, const Visit& visit, const Unreadable& unreadable) {
@@ -133,13 +120,7 @@ void walkFolder(const WString& root, const Visit& visit, const Unreadable& unrea
     walk(descriptor, folder, visit, unreadable);
 }
 
-bool writeOut(const std::string& bytes, std::string* reason) {
-    return writeTo(stdout, bytes, reason);
-}
-
-void writeError(const std::string& bytes) {
-    writeTo(stderr, bytes, nullptr);
-}
+void prepareStandardStreams() {}
 
 ModuleLibrary::~ModuleLibrary() {
     if (handle_ != nullptr) {

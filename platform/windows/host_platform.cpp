@@ -63,25 +63,6 @@ void walk(const WString& folder, const Visit& visit, const Unreadable& unreadabl
     FindClose(search);
 }
 
-bool writeTo(FILE* stream, const std::string& bytes, std::string* reason) {
-    static const bool binary = [] {
-        _setmode(_fileno(stdout), _O_BINARY);
-        _setmode(_fileno(stderr), _O_BINARY);
-        return true;
-    }();
-    (void)binary;
-    errno = 0;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() &&
-                         std::fflush(stream) == 0;
-    if (!written) {
-        if (reason != nullptr) {
-            *reason = std::strerror(errno != 0 ? errno : EIO);
-        }
-        clearerr(stream);
-    }
-    return written;
-}
-
 }  // namespace
 
 std::vector<WString> commandLineArguments(int, char**) {
@@ -132,12 +113,9 @@ void walkFolder(const WString& root, const Visit& visit, const Unreadable& unrea
     walk(root, visit, unreadable);
 }
 
-bool writeOut(const std::string& bytes, std::string* reason) {
-    return writeTo(stdout, bytes, reason);
-}
-
-void writeError(const std::string& bytes) {
-    writeTo(stderr, bytes, nullptr);
+void prepareStandardStreams() {
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
 }
 
 ModuleLibrary::~ModuleLibrary() {
