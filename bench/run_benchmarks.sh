@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the linux preset, runs the benchmarks and the callgrind instruction counts in one go,
 # and writes docs/performance.md and docs/performance.png (the plot needs gnuplot, installed
-# from Debian's gnuplot-nox when missing).
+# from Debian's gnuplot-nox when missing). With --before BUILD (a linux build of an earlier
+# revision, e.g. from a git worktree) the instruction breakdown is shown before and after.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset linux >/dev/null
