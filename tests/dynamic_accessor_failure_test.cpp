@@ -243,5 +243,26 @@ TEST(ModuleAllocatorTest, CountsInjectsFailuresAndRefusesOverflow) {
     EXPECT_EQ(~size_t(0), roundUpSaturating(~size_t(0) - 2, 8));
 }
 
+TEST(ModuleAllocatorTest, ABlockHeldAgainFreesTheOneBeforeAndAResetFreesOnce) {
+    const long live = ModuleAllocator::liveBlocks();
+    {
+        ModuleBlock<BYTE> block;
+        ASSERT_TRUE(block.allocate(16));
+        ASSERT_TRUE(block.allocate(32));
+        EXPECT_EQ(live + 1, ModuleAllocator::liveBlocks()) << "the first block is freed";
+        ModuleAllocator::failAllocation(1);
+        EXPECT_FALSE(block.allocate(8));
+        ModuleAllocator::failAllocation(0);
+        EXPECT_FALSE(block) << "a failed allocation holds nothing";
+        EXPECT_EQ(live, ModuleAllocator::liveBlocks());
+        ASSERT_TRUE(block.allocate(8));
+        block.reset();
+        block.reset();
+        EXPECT_EQ(live, ModuleAllocator::liveBlocks());
+        ASSERT_TRUE(block.allocate(8));
+    }
+    EXPECT_EQ(live, ModuleAllocator::liveBlocks()) << "the holder frees its block as it ends";
+}
+
 }  // namespace
 }  // namespace tarvel

@@ -212,6 +212,21 @@ TEST_F(SearchRunTest, AnUnterminatedTextStopsAtTheEndOfItsField) {
               searchLines(table));
 }
 
+TEST_F(SearchRunTest, AnOnlyTextColumnIsHandedOverWhereItLiesUnlessItMustBeCopied) {
+    Table table = oneColumn(DBTYPE_WSTR, 10,
+                            {Cell::ofText(TARVEL_UTF16("C:\\one")),
+                             Cell::ofText(TARVEL_UTF16("C:\\longer\\than\\that")),
+                             Cell::ofText(TARVEL_UTF16("C:\\three"))});
+    world_.quirks.unterminatedText = true;
+    EXPECT_EQ(
+        (Lines{TARVEL_UTF16("C:\\one"), TARVEL_UTF16("C:\\longer\\t"), TARVEL_UTF16("C:\\three")}),
+        searchLines(table));
+    const std::vector<const void*>& at = world_.host.lineAddresses;
+    ASSERT_EQ(3u, at.size());
+    EXPECT_EQ(at[0], at[2]) << "terminated texts go to the host from the row buffer";
+    EXPECT_NE(at[0], at[1]) << "a text without its terminator goes in a line of its own";
+}
+
 TEST_F(SearchRunTest, ProviderRowArraysDeliverTheFirstRowOfEach) {
     Table table = pathTable({TARVEL_UTF16("C:\\1"), TARVEL_UTF16("C:\\2"), TARVEL_UTF16("C:\\3"),
                              TARVEL_UTF16("C:\\4")});

@@ -31,6 +31,7 @@ int32_t CapturingHost::receive(HostAppInfo* info, uint32_t request, void* data) 
         host->problems.push_back("line without a terminator in 4096 units");
     }
     host->lines.emplace_back(line, length);
+    host->lineAddresses.push_back(line);
     host->callsBeforeLine.push_back(host->journal != nullptr ? host->journal->callCount() : 0);
     if (host->journal != nullptr) {
         host->journal->note("HostCallback(" + service::narrow(line, std::min<size_t>(length, 60)) +
@@ -93,6 +94,7 @@ void SearchWorld::reset() {
     host.lines.clear();
     host.problems.clear();
     host.callsBeforeLine.clear();
+    host.lineAddresses.clear();
     strayCalls.clear();
     table_.reset();
     configure();

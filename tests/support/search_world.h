@@ -34,6 +34,8 @@ struct CapturingHost {
     std::vector<std::string> problems;
     // The instrumented call count when each line arrived.
     std::vector<long> callsBeforeLine;
+    // Where each line lay when it was handed over.
+    std::vector<const void*> lineAddresses;
 
     static int32_t receive(HostAppInfo* info, uint32_t request, void* data);
 };
