@@ -227,6 +227,13 @@ TEST_F(SearchRunTest, AnOnlyTextColumnIsHandedOverWhereItLiesUnlessItMustBeCopie
     EXPECT_NE(at[0], at[1]) << "a text without its terminator goes in a line of its own";
 }
 
+TEST_F(SearchRunTest, AnEmptyProviderArrayAtTheEndIsFreedAndHoldsNoRow) {
+    world_.quirks.ownRowArrays = true;
+    world_.quirks.emptyOwnArrays = true;
+    EXPECT_EQ((Lines{TARVEL_UTF16("C:\\1"), TARVEL_UTF16("C:\\2")}),
+              searchLines(pathTable({TARVEL_UTF16("C:\\1"), TARVEL_UTF16("C:\\2")})));
+}
+
 TEST_F(SearchRunTest, ProviderRowArraysDeliverTheFirstRowOfEach) {
     Table table = pathTable({TARVEL_UTF16("C:\\1"), TARVEL_UTF16("C:\\2"), TARVEL_UTF16("C:\\3"),
                              TARVEL_UTF16("C:\\4")});

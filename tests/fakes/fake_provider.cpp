@@ -74,6 +74,10 @@ HRESULT FakeRowset::GetNextRows(HCHAPTER hReserved, DBROWOFFSET lRowsOffset, DBR
         const DBROWCOUNT count =
             quirks_->rowsPerFetch != 0 ? DBROWCOUNT(quirks_->rowsPerFetch) : cRows;
         hr = TableRowset::GetNextRows(hReserved, lRowsOffset, count, pcRowsObtained, &own);
+        if (own == nullptr && SUCCEEDED(hr) && quirks_->emptyOwnArrays) {
+            own = static_cast<HROW*>(CoTaskMemAlloc(sizeof(HROW)));
+            handedOver("row handle array");
+        }
         if (own != nullptr) {
             *prghRows = own;
         }

@@ -19,6 +19,8 @@ struct Quirks {
     // this many rows per call whatever was asked (0: as many as asked).
     bool ownRowArrays = false;
     size_t rowsPerFetch = 0;
+    // With ownRowArrays, the array comes even when no row does (at the end of the rowset).
+    bool emptyOwnArrays = false;
     // A text bound as DBTYPE_WSTR that fills its field comes without terminator, and the bytes
     // after the field up to the binding's next part hold a sentinel.
     bool unterminatedText = false;

@@ -147,7 +147,10 @@ Table table(FuzzedDataProvider& in, service::Quirks& quirks) {
     if (in.ConsumeIntegralInRange(0, 3) == 0) {
         quirks.columnsWithoutInfo = in.ConsumeIntegralInRange(0, 7) == 0;
         quirks.ownRowArrays = in.ConsumeBool();
-        quirks.rowsPerFetch = in.ConsumeIntegralInRange<size_t>(0, 3);
+        // One byte: the low two bits are the rows per fetch, the third asks for empty arrays.
+        const size_t fetching = in.ConsumeIntegralInRange<size_t>(0, 7);
+        quirks.rowsPerFetch = fetching & 3;
+        quirks.emptyOwnArrays = (fetching & 4) != 0;
         quirks.unterminatedText = in.ConsumeBool();
         quirks.undefinedUnsupportedValues = in.ConsumeBool();
         quirks.extraPropertySet = in.ConsumeBool();
