@@ -63,12 +63,6 @@ public:
         std::memcpy(&status, rowBuffer.get() + boundStatusOffset(index), sizeof status);
         return status;
     }
-    // The length the provider reported for the value, in bytes.
-    DBLENGTH lengthAt(DBORDINAL index) const {
-        DBLENGTH length;
-        std::memcpy(&length, rowBuffer.get() + lengthOffset(index), sizeof length);
-        return length;
-    }
     DBTYPE typeAt(DBORDINAL index) const { return columnInfo[index].wType; }
     // Null for a column without a value field.
     void* valueAt(DBORDINAL index) const {

@@ -37,7 +37,7 @@ std::optional<HRESULT> Instrumentation::calling(const ObjectCore& object, std::s
     // The entry is written out only when something reads it.
     std::string entry;
     bool written = false;
-    auto write = [&] {
+    auto write = [&]() -> const std::string& {
         if (!written) {
             entry.assign(method);
             entry += '(';
@@ -48,11 +48,9 @@ std::optional<HRESULT> Instrumentation::calling(const ObjectCore& object, std::s
         return entry;
     };
     if (query && !withheld_.empty()) {
-        write();
-        const std::string asked = entry.substr(method.size() + 1, entry.size() - method.size() - 2);
-        if (withheld_.count(asked) != 0) {
+        if (withheld_.count(detail()) != 0) {
             if (journaling_) {
-                journal_.push_back(std::move(entry));
+                journal_.push_back(write());
             }
             return E_NOINTERFACE;
         }
