@@ -1,5 +1,8 @@
-// The COM apartment of one search: entered when the scope begins, and left when it ends, on
-// every way out, if and only if entering succeeded (S_FALSE, a nested entry, included).
+// The COM apartment of one search. A thread that is not yet in an apartment enters one with the
+// given flags and leaves it when the scope ends, on every way out; a thread already in one of
+// the same model nests (S_FALSE), balanced the same way. A thread already in an apartment of the
+// other model (RPC_E_CHANGED_MODE) is searched in that apartment, which COM serves as well, and
+// is left exactly as it was: no CoUninitialize. Any other failure leaves COM unusable.
 #pragma once
 
 #include "platform.h"
@@ -8,7 +11,11 @@ namespace tarvel {
 
 class ApartmentScope {
 public:
-    explicit ApartmentScope(DWORD flags) : entered_(SUCCEEDED(CoInitializeEx(nullptr, flags))) {}
+    explicit ApartmentScope(DWORD flags) {
+        const HRESULT hr = CoInitializeEx(nullptr, flags);
+        entered_ = SUCCEEDED(hr);
+        usable_ = entered_ || hr == RPC_E_CHANGED_MODE;
+    }
     ApartmentScope(const ApartmentScope&) = delete;
     ApartmentScope& operator=(const ApartmentScope&) = delete;
     ~ApartmentScope() {
@@ -18,10 +25,12 @@ public:
         }
     }
 
-    bool entered() const { return entered_; }
+    // Whether COM can be used on this thread for the scope's length.
+    bool usable() const { return usable_; }
 
 private:
-    bool entered_;
+    bool entered_ = false;
+    bool usable_ = false;
 };
 
 }  // namespace tarvel

@@ -37,7 +37,7 @@ int32_t search(HostAppInfo* info, SearchRequest* request) {
         return 0;
     }
     const ApartmentScope apartment(kApartmentFlags);
-    if (apartment.entered()) {
+    if (apartment.usable()) {
         SearchRun::run(request, info, callback);
     }
     return 0;

@@ -151,7 +151,7 @@ TEST(ModuleEntrySearch, NestsInAnExistingSingleThreadedApartment) {
     EXPECT_FALSE(apartmentEntered());
 }
 
-TEST(ModuleEntrySearch, SkipsTheSearchInAMultithreadedApartment) {
+TEST(ModuleEntrySearch, SearchesInTheHostsMultithreadedApartmentAndLeavesIt) {
     HostAppInfo info{ignoreLine};
     SearchRequest request{TARVEL_UTF16("report"), 0, 10};
     ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
@@ -160,11 +160,15 @@ TEST(ModuleEntrySearch, SkipsTheSearchInAMultithreadedApartment) {
     const ApartmentCalls after = apartmentCalls();
     EXPECT_EQ(before.initialize + 1, after.initialize);
     EXPECT_EQ(before.uninitialize, after.uninitialize) << "left an apartment it did not enter";
+    // The host's apartment is as it was: one level deep, multithreaded.
     APTTYPE type;
     APTTYPEQUALIFIER qualifier;
     ASSERT_EQ(S_OK, CoGetApartmentType(&type, &qualifier));
     EXPECT_EQ(APTTYPE_MTA, type);
+    EXPECT_EQ(S_FALSE, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     CoUninitialize();
+    CoUninitialize();
+    EXPECT_FALSE(apartmentEntered());
 }
 
 }  // namespace
