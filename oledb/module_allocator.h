@@ -1,6 +1,7 @@
 // The one allocator for every block the module allocates itself (binding array, object
 // descriptions, column flags, row buffer, accessor slots). It returns null instead of throwing;
-// callers turn that into E_OUTOFMEMORY. Tests can make a chosen allocation fail.
+// callers turn that into E_OUTOFMEMORY. It keeps no state: searches on several threads at once
+// share nothing here. Test builds link a counting allocator with failures on demand instead.
 #pragma once
 
 #include <cstddef>
@@ -15,12 +16,6 @@ public:
     // count * size bytes; a count whose byte size overflows fails like any other allocation.
     static void* allocateArray(size_t count, size_t size);
     static void release(void* block);
-
-    // Fault injection: the n-th allocation from now (1 = the next one) fails; 0 fails none.
-    static void failAllocation(long n);
-    // Allocations asked for so far, failed ones included, and blocks not yet released.
-    static long allocationCount();
-    static long liveBlocks();
 };
 
 // A block from the module's allocator, held in a field: reset() clears the field first, so a

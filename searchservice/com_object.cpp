@@ -16,10 +16,13 @@ ULONG ObjectCore::release(const char* via) {
     if (via != nullptr && watcher_ != nullptr) {
         watcher_->releasing(*this, via);
     }
-    if (references_ <= 0) {
-        return 0;
-    }
-    const long left = --references_;
+    long held = references_.load();
+    do {
+        if (held <= 0) {
+            return 0;
+        }
+    } while (!references_.compare_exchange_weak(held, held - 1));
+    const long left = held - 1;
     if (left == 0) {
         finalRelease();
         if (watcher_ == nullptr) {

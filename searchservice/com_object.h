@@ -3,6 +3,7 @@
 // "IRowsetChange::Release" on the same object. One reference count serves all facets.
 #pragma once
 
+#include <atomic>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -86,7 +87,8 @@ protected:
     ~ObjectWatcher() = default;
 };
 
-// Reference count, identity and watcher of one object.
+// Reference count, identity and watcher of one object. The count may move on any thread; the
+// rest of an object serves one search at a time.
 class ObjectCore {
 public:
     ObjectCore(ObjectWatcher* watcher, std::string name);
@@ -99,7 +101,7 @@ public:
     ULONG addRefFrom(const char* via);
     // Release, through an interface (via names it) or by another stand-in object (null).
     ULONG release(const char* via);
-    long references() const { return references_; }
+    long references() const { return references_.load(); }
     const std::string& name() const { return name_; }
     ObjectWatcher* watcher() const { return watcher_; }
 
@@ -132,7 +134,7 @@ protected:
 private:
     ObjectWatcher* watcher_;
     std::string name_;
-    long references_ = 0;
+    std::atomic<long> references_{0};
 };
 
 // A reference one stand-in object holds on another; the watcher does not see it.

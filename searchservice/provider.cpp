@@ -49,13 +49,7 @@ HRESULT ProviderDataSource::SetProperties(ULONG cPropertySets, DBPROPSET rgPrope
     }
     for (ULONG s = 0; s < cPropertySets; ++s) {
         for (ULONG p = 0; p < rgPropertySets[s].cProperties; ++p) {
-            DBPROP& property = rgPropertySets[s].rgProperties[p];
-            property.dwStatus = DBPROPSTATUS_OK;
-            if (IsEqualGUID(rgPropertySets[s].guidPropertySet, DBPROPSET_DBINIT) &&
-                property.dwPropertyID == DBPROP_INIT_PROVIDERSTRING &&
-                property.vValue.vt == VT_BSTR && property.vValue.bstrVal != nullptr) {
-                config_->providerString = property.vValue.bstrVal;
-            }
+            rgPropertySets[s].rgProperties[p].dwStatus = DBPROPSTATUS_OK;
         }
     }
     return S_OK;

@@ -25,8 +25,6 @@ struct ProviderConfig {
         makeRowset;
     // Runs when a data source is initialized; its failure is Initialize's.
     std::function<HRESULT()> initialize;
-    // The provider string the data source was given (DBPROP_INIT_PROVIDERSTRING).
-    WString providerString;
 };
 
 class ProviderSession;

@@ -18,9 +18,9 @@ protected:
     }
 
     HRESULT bindFailingAllocation(DynamicAccessor& accessor, FakeRowset* rowset, long n) {
-        ModuleAllocator::failAllocation(n);
+        ModuleAllocatorProbe::failAllocation(n);
         const HRESULT hr = accessor.bindColumns(rowsetOf(rowset));
-        ModuleAllocator::failAllocation(0);
+        ModuleAllocatorProbe::failAllocation(0);
         return hr;
     }
 
@@ -35,9 +35,9 @@ protected:
 TEST_F(BindingFailureTest, ASuccessfulPassMakesSixAllocations) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     FakeRowset* rowset = makeRowset(threeColumns());
-    const long before = ModuleAllocator::allocationCount();
+    const long before = ModuleAllocatorProbe::allocationCount();
     ASSERT_EQ(S_OK, accessor.bindColumns(rowsetOf(rowset)));
-    EXPECT_EQ(6, ModuleAllocator::allocationCount() - before);
+    EXPECT_EQ(6, ModuleAllocatorProbe::allocationCount() - before);
     close(accessor, rowset);
     release(rowset);
 }
@@ -176,9 +176,9 @@ TEST_F(BindingFailureTest, ColumnsReportedWithoutDescriptionsAreUnexpected) {
     Table table = threeColumns();
     quirks_.columnsWithoutInfo = true;
     FakeRowset* rowset = makeRowset(table);
-    const long allocations = ModuleAllocator::allocationCount();
+    const long allocations = ModuleAllocatorProbe::allocationCount();
     EXPECT_EQ(E_UNEXPECTED, accessor.bindColumns(rowsetOf(rowset)));
-    EXPECT_EQ(allocations, ModuleAllocator::allocationCount());
+    EXPECT_EQ(allocations, ModuleAllocatorProbe::allocationCount());
     EXPECT_EQ(3u, accessor.getColumnCount());
     EXPECT_EQ(nullptr, accessor.columnInfoForTesting());
     EXPECT_NE(nullptr, accessor.columnNamesForTesting());
@@ -218,17 +218,17 @@ TEST_F(BindingFailureTest, ByteCountsThatOverflowFailAsAllocations) {
 }
 
 TEST(ModuleAllocatorTest, CountsInjectsFailuresAndRefusesOverflow) {
-    const long live = ModuleAllocator::liveBlocks();
+    const long live = ModuleAllocatorProbe::liveBlocks();
     void* block = ModuleAllocator::allocate(16);
     ASSERT_NE(nullptr, block);
-    EXPECT_EQ(live + 1, ModuleAllocator::liveBlocks());
-    ModuleAllocator::failAllocation(2);
+    EXPECT_EQ(live + 1, ModuleAllocatorProbe::liveBlocks());
+    ModuleAllocatorProbe::failAllocation(2);
     void* second = ModuleAllocator::allocate(16);
     EXPECT_NE(nullptr, second);
     EXPECT_EQ(nullptr, ModuleAllocator::allocate(16));
     void* fourth = ModuleAllocator::allocate(16);
     EXPECT_NE(nullptr, fourth) << "only one allocation fails";
-    ModuleAllocator::failAllocation(0);
+    ModuleAllocatorProbe::failAllocation(0);
     EXPECT_EQ(nullptr, ModuleAllocator::allocateArray(~size_t(0) / 8 + 1, 16));
     EXPECT_EQ(nullptr, ModuleAllocator::allocate(~size_t(0)));
     void* empty = ModuleAllocator::allocate(0);
@@ -237,31 +237,31 @@ TEST(ModuleAllocatorTest, CountsInjectsFailuresAndRefusesOverflow) {
         ModuleAllocator::release(b);
     }
     ModuleAllocator::release(nullptr);
-    EXPECT_EQ(live, ModuleAllocator::liveBlocks());
+    EXPECT_EQ(live, ModuleAllocatorProbe::liveBlocks());
     EXPECT_EQ(~size_t(0), addSaturating(~size_t(0) - 1, 2));
     EXPECT_EQ(16u, roundUpSaturating(9, 8));
     EXPECT_EQ(~size_t(0), roundUpSaturating(~size_t(0) - 2, 8));
 }
 
 TEST(ModuleAllocatorTest, ABlockHeldAgainFreesTheOneBeforeAndAResetFreesOnce) {
-    const long live = ModuleAllocator::liveBlocks();
+    const long live = ModuleAllocatorProbe::liveBlocks();
     {
         ModuleBlock<BYTE> block;
         ASSERT_TRUE(block.allocate(16));
         ASSERT_TRUE(block.allocate(32));
-        EXPECT_EQ(live + 1, ModuleAllocator::liveBlocks()) << "the first block is freed";
-        ModuleAllocator::failAllocation(1);
+        EXPECT_EQ(live + 1, ModuleAllocatorProbe::liveBlocks()) << "the first block is freed";
+        ModuleAllocatorProbe::failAllocation(1);
         EXPECT_FALSE(block.allocate(8));
-        ModuleAllocator::failAllocation(0);
+        ModuleAllocatorProbe::failAllocation(0);
         EXPECT_FALSE(block) << "a failed allocation holds nothing";
-        EXPECT_EQ(live, ModuleAllocator::liveBlocks());
+        EXPECT_EQ(live, ModuleAllocatorProbe::liveBlocks());
         ASSERT_TRUE(block.allocate(8));
         block.reset();
         block.reset();
-        EXPECT_EQ(live, ModuleAllocator::liveBlocks());
+        EXPECT_EQ(live, ModuleAllocatorProbe::liveBlocks());
         ASSERT_TRUE(block.allocate(8));
     }
-    EXPECT_EQ(live, ModuleAllocator::liveBlocks()) << "the holder frees its block as it ends";
+    EXPECT_EQ(live, ModuleAllocatorProbe::liveBlocks()) << "the holder frees its block as it ends";
 }
 
 }  // namespace

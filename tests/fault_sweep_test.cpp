@@ -52,12 +52,12 @@ Outcome search(long failCall, long failAllocation) {
     if (failCall != 0) {
         world.instrumentation.failNth(failCall, kInjected);
     }
-    const long allocationsBefore = ModuleAllocator::allocationCount();
-    ModuleAllocator::failAllocation(failAllocation);
+    const long allocationsBefore = ModuleAllocatorProbe::allocationCount();
+    ModuleAllocatorProbe::failAllocation(failAllocation);
     Outcome outcome;
     outcome.result = world.search();
-    ModuleAllocator::failAllocation(0);
-    outcome.allocations = ModuleAllocator::allocationCount() - allocationsBefore;
+    ModuleAllocatorProbe::failAllocation(0);
+    outcome.allocations = ModuleAllocatorProbe::allocationCount() - allocationsBefore;
     outcome.lines = world.host.lines;
     outcome.callsBeforeLine = world.host.callsBeforeLine;
     outcome.journal = world.instrumentation.journal();

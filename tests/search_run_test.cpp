@@ -338,7 +338,9 @@ TEST(SearchThroughThePlatformService, TheProviderIsOpenedByItsProgIdWithTheProvi
     world.setTable(pathTable({TARVEL_UTF16("C:\\one"), TARVEL_UTF16("C:\\two")}));
     EXPECT_EQ(0, world.search());
     EXPECT_EQ((Lines{TARVEL_UTF16("C:\\one"), TARVEL_UTF16("C:\\two")}), world.host.lines);
-    EXPECT_EQ(WString(TARVEL_UTF16("Application=Windows")), world.providerConfig.providerString);
+    // The provider string, DBPROP_INIT_PROVIDERSTRING (160), as the data source was given it.
+    EXPECT_EQ(Journal{"IDBProperties::SetProperties(160=Application=Windows)"},
+              world.instrumentation.journalMatching("IDBProperties::SetProperties"));
     EXPECT_EQ(Journal{}, world.leftovers());
     EXPECT_EQ(1u, world.instrumentation.journalMatching("IDBInitialize::Initialize()").size());
 }

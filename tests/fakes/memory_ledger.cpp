@@ -7,7 +7,8 @@ namespace tarvel::service {
 
 namespace {
 
-MemoryLedger* current = nullptr;
+// The ledger of each thread: a world's blocks are allocated and freed on its own thread.
+thread_local MemoryLedger* current = nullptr;
 
 // Registered once and never revoked: the runtime may call a spy for blocks it saw until the
 // last of them is freed, long after any one test.

@@ -16,13 +16,13 @@ class Instrumentation;
 
 class MemoryLedger {
 public:
-    // Starts watching; one ledger at a time.
+    // Starts watching the calling thread; one ledger at a time on each thread.
     MemoryLedger();
     MemoryLedger(const MemoryLedger&) = delete;
     MemoryLedger& operator=(const MemoryLedger&) = delete;
     ~MemoryLedger();
 
-    // The ledger that is watching now, if any.
+    // The ledger that is watching the calling thread, if any.
     static MemoryLedger* active();
 
     // The block most recently allocated belongs to a hand-over described by what.

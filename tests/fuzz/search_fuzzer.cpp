@@ -238,11 +238,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
     }
     if (in.ConsumeIntegralInRange(0, 7) == 0) {
-        ModuleAllocator::failAllocation(in.ConsumeIntegralInRange<long>(1, 12));
+        ModuleAllocatorProbe::failAllocation(in.ConsumeIntegralInRange<long>(1, 12));
     }
     const int32_t maxResults = in.ConsumeIntegral<int32_t>();
     const int32_t result = world.search(TARVEL_UTF16("fuzz"), maxResults);
-    ModuleAllocator::failAllocation(0);
+    ModuleAllocatorProbe::failAllocation(0);
     bool clean = result == 0;
     for (const std::string& problem : world.leftovers()) {
         if (!tolerated(problem, world.instrumentation.failedCalls())) {

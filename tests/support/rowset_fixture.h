@@ -12,7 +12,7 @@
 #include "dynamic_accessor.h"
 #include "fake_provider.h"
 #include "memory_ledger.h"
-#include "module_allocator.h"
+#include "module_allocator_probe.h"
 #include "table_helpers.h"
 
 namespace tarvel::testing {
@@ -25,12 +25,12 @@ class RowsetFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-        moduleBlocks_ = ModuleAllocator::liveBlocks();
+        moduleBlocks_ = ModuleAllocatorProbe::liveBlocks();
         ASSERT_TRUE(ledger_.watching());
     }
 
     void TearDown() override {
-        ModuleAllocator::failAllocation(0);
+        ModuleAllocatorProbe::failAllocation(0);
         for (FakeRowset* rowset : rowsets_) {
             EXPECT_EQ(0u, rowset->outstandingRows()) << "rows still held";
             EXPECT_EQ(0u, rowset->outstandingAccessors()) << "accessors still held";
@@ -40,7 +40,7 @@ protected:
         EXPECT_EQ(Journal{}, instrumentation_.errors());
         EXPECT_EQ(Journal{}, ledger_.unfreed());
         EXPECT_EQ(Journal{}, ledger_.freedTwice());
-        EXPECT_EQ(moduleBlocks_, ModuleAllocator::liveBlocks()) << "module blocks leaked";
+        EXPECT_EQ(moduleBlocks_, ModuleAllocatorProbe::liveBlocks()) << "module blocks leaked";
         CoUninitialize();
     }
 

@@ -7,8 +7,9 @@ namespace tarvel::testing {
 
 namespace {
 
-CapturingHost* searching = nullptr;
-std::vector<std::string> strayCalls;
+// Each thread searches its own world.
+thread_local CapturingHost* searching = nullptr;
+thread_local std::vector<std::string> strayCalls;
 
 }  // namespace
 
@@ -46,10 +47,14 @@ const WCHAR kProviderProgId[] = TARVEL_UTF16("Search.CollatorDSO.1");
 
 }  // namespace
 
-SearchWorld::SearchWorld(bool platformService) {
+SearchWorld::SearchWorld(bool platformService)
+    : SearchWorld(SearchWorldOptions{platformService, false, COINIT_APARTMENTTHREADED}) {}
+
+SearchWorld::SearchWorld(const SearchWorldOptions& options) {
+    const bool platformService = options.platformService;
     host.journal = &instrumentation;
     ledger.journalFreesTo(&instrumentation);
-    const HRESULT apartment = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const HRESULT apartment = CoInitializeEx(nullptr, options.apartment);
     entered_ = SUCCEEDED(apartment);
     require("entering the apartment", apartment);
     if (!ledger.watching()) {
@@ -63,8 +68,10 @@ SearchWorld::SearchWorld(bool platformService) {
         require("registering the provider",
                 registration_.add(service::CLSID_StandInProvider, CLSCTX_INPROC_SERVER,
                                   &instrumentation, service::FakeProvider::make, &provider));
-        require("registering the provider's ProgID",
-                progId_.add(kProviderProgId, service::CLSID_StandInProvider));
+        if (!options.progIdRegistered) {
+            require("registering the provider's ProgID",
+                    progId_.add(kProviderProgId, service::CLSID_StandInProvider));
+        }
     } else {
         require("registering the data-initialization service",
                 registration_.add(CLSID_MSDAINITIALIZE, CLSCTX_INPROC_SERVER, &instrumentation,
@@ -73,7 +80,7 @@ SearchWorld::SearchWorld(bool platformService) {
 }
 
 void SearchWorld::configure() {
-    moduleBlocks_ = ModuleAllocator::liveBlocks();
+    moduleBlocks_ = ModuleAllocatorProbe::liveBlocks();
     searchConfig.generator = [](const WString&, const service::QueryHelperSettings&, WString& sql) {
         sql.assign(kSql, kSql + sizeof kSql - 1);
         return S_OK;
@@ -83,12 +90,11 @@ void SearchWorld::configure() {
         return S_OK;
     };
     providerConfig.initialize = {};
-    providerConfig.providerString.clear();
     quirks = service::Quirks{};
 }
 
 void SearchWorld::reset() {
-    ModuleAllocator::failAllocation(0);
+    ModuleAllocatorProbe::failAllocation(0);
     instrumentation.reset();
     ledger.reset();
     host.lines.clear();
@@ -108,7 +114,7 @@ void SearchWorld::require(const char* step, HRESULT hr) {
 }
 
 SearchWorld::~SearchWorld() {
-    ModuleAllocator::failAllocation(0);
+    ModuleAllocatorProbe::failAllocation(0);
     registration_.revoke();
     progId_.remove();
     if (entered_) {
@@ -116,11 +122,19 @@ SearchWorld::~SearchWorld() {
     }
 }
 
+HRESULT registerProviderProgId(platform::ProgIdRegistration& registration) {
+    return registration.add(kProviderProgId, service::CLSID_StandInProvider);
+}
+
 void SearchWorld::setTable(Table table) {
     table_ = std::make_shared<const Table>(std::move(table));
 }
 
 int32_t SearchWorld::search(const WCHAR* query, int32_t maxResults) {
+    return search(&ModuleEntry, query, maxResults);
+}
+
+int32_t SearchWorld::search(Entry entry, const WCHAR* query, int32_t maxResults) {
     // A search in a world that is not there would prove nothing, least of all that nothing
     // is delivered.
     if (!ready()) {
@@ -128,7 +142,7 @@ int32_t SearchWorld::search(const WCHAR* query, int32_t maxResults) {
     }
     SearchRequest request{query, 0, maxResults};
     searching = &host;
-    const int32_t result = ModuleEntry(&host.info, kCommandSearch, &request);
+    const int32_t result = entry(&host.info, kCommandSearch, &request);
     searching = nullptr;
     return result;
 }
@@ -161,9 +175,9 @@ std::vector<std::string> SearchWorld::leftovers() const {
     for (const std::string& block : ledger.freedTwice()) {
         problems.push_back("freed twice: " + block);
     }
-    if (ModuleAllocator::liveBlocks() != moduleBlocks_) {
+    if (ModuleAllocatorProbe::liveBlocks() != moduleBlocks_) {
         problems.push_back("module blocks left: " +
-                           std::to_string(ModuleAllocator::liveBlocks() - moduleBlocks_));
+                           std::to_string(ModuleAllocatorProbe::liveBlocks() - moduleBlocks_));
     }
     for (const std::string& problem : host.problems) {
         problems.push_back("host: " + problem);

@@ -14,7 +14,7 @@
 #include "host_records.h"
 #include "instrumentation.h"
 #include "memory_ledger.h"
-#include "module_allocator.h"
+#include "module_allocator_probe.h"
 #include "platform_support.h"
 #include "search_manager.h"
 #include "table_helpers.h"
@@ -40,11 +40,24 @@ struct CapturingHost {
     static int32_t receive(HostAppInfo* info, uint32_t request, void* data);
 };
 
+struct SearchWorldOptions {
+    // The platform's own data-initialization service (oledb32 on Windows) opens the provider,
+    // found by its ProgID, instead of the scripted one.
+    bool platformService = false;
+    // With platformService: the ProgID is already registered, once for every world of the
+    // process (see registerProviderProgId), as worlds on several threads need.
+    bool progIdRegistered = false;
+    // The model of the apartment the world's thread enters.
+    DWORD apartment = COINIT_APARTMENTTHREADED;
+};
+
+// Each world belongs to the thread that makes it: it enters that thread's apartment and
+// registers its class objects there, where COM finds them. Worlds on several threads at once
+// share nothing.
 class SearchWorld {
 public:
-    // With platformService, the platform's own data-initialization service (oledb32 on
-    // Windows) opens the provider, found by its ProgID, instead of the scripted one.
     explicit SearchWorld(bool platformService = false);
+    explicit SearchWorld(const SearchWorldOptions& options);
     ~SearchWorld();
     SearchWorld(const SearchWorld&) = delete;
     SearchWorld& operator=(const SearchWorld&) = delete;
@@ -60,6 +73,9 @@ public:
     // Runs a search through ModuleEntry and returns what it returned; -1, without a search,
     // when the set-up failed.
     int32_t search(const WCHAR* query = TARVEL_UTF16("report"), int32_t maxResults = 10);
+    // The same through another copy of the module, such as the module file loaded on its own.
+    using Entry = int32_t (*)(HostAppInfo* info, uint32_t command, void* param);
+    int32_t search(Entry entry, const WCHAR* query, int32_t maxResults);
     // Problems left after the search: objects with references, held rows, accessors and
     // chapters, unfreed or twice-freed blocks, module blocks, errors the fakes recorded.
     std::vector<std::string> leftovers() const;
@@ -83,6 +99,9 @@ private:
     bool entered_ = false;
     platform::ProgIdRegistration progId_;
 };
+
+// Registers the stand-in provider under its ProgID for as long as the holder lives.
+HRESULT registerProviderProgId(platform::ProgIdRegistration& registration);
 
 // The columns of a table: each WSTR of the given reported size.
 Table pathTable(std::vector<WString> paths, DBLENGTH size = 260);

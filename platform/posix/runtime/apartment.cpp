@@ -1,5 +1,7 @@
 // Per-thread apartment state, as COM keeps it: the first successful CoInitializeEx fixes the
-// thread's model; later calls with the same model nest and must be balanced.
+// thread's model; later calls with the same model nest and must be balanced. Each entry into a
+// single-threaded apartment makes a new apartment; every thread in the multithreaded model is
+// in the one multithreaded apartment of the process.
 #include <atomic>
 
 #include "../../runtime_counters.h"
@@ -9,10 +11,14 @@ namespace {
 
 std::atomic<long> initializeCalls{0};
 std::atomic<long> uninitializeCalls{0};
+// Identities of apartments: 0 none, 1 the multithreaded one, then each single-threaded one.
+std::atomic<unsigned long long> nextApartment{2};
+constexpr unsigned long long kMultithreaded = 1;
 
 struct Apartment {
     ULONG depth = 0;
     bool singleThreaded = false;
+    unsigned long long id = 0;
 };
 
 thread_local Apartment currentApartment;
@@ -23,6 +29,10 @@ namespace tarvel::runtime {
 
 bool apartmentEntered() {
     return currentApartment.depth > 0;
+}
+
+unsigned long long currentApartmentId() {
+    return currentApartment.depth > 0 ? currentApartment.id : 0;
 }
 
 }  // namespace tarvel::runtime
@@ -37,6 +47,7 @@ extern "C" TARVEL_RUNTIME_API HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dw
     if (apartment.depth == 0) {
         apartment.singleThreaded = singleThreaded;
         apartment.depth = 1;
+        apartment.id = singleThreaded ? nextApartment++ : kMultithreaded;
         return S_OK;
     }
     if (apartment.singleThreaded != singleThreaded) {
@@ -49,8 +60,12 @@ extern "C" TARVEL_RUNTIME_API HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dw
 extern "C" TARVEL_RUNTIME_API void CoUninitialize() {
     ++uninitializeCalls;
     Apartment& apartment = currentApartment;
-    if (apartment.depth > 0) {
-        --apartment.depth;
+    if (apartment.depth == 0) {
+        return;
+    }
+    if (--apartment.depth == 0 && apartment.singleThreaded) {
+        // The apartment is gone, and with it what was registered in it.
+        tarvel::runtime::revokeClassObjectsOf(apartment.id);
     }
 }
 

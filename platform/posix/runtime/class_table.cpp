@@ -1,7 +1,8 @@
 // Class objects registered by the process, the ProgID table, and CoCreateInstance over them.
 // Creation takes the steps COM takes for one interface, so that objects see the same calls on
 // both platforms: ask the class object for IClassFactory and create the instance for the
-// requested interface.
+// requested interface. As in Wine's ole32, a class object is found only from the apartment that
+// registered it; a program with several apartments registers in each.
 #include <mutex>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@ struct ClassEntry {
     IUnknown* object;
     DWORD context;
     DWORD cookie;
+    unsigned long long apartment;
 };
 
 struct ProgIdEntry {
@@ -44,11 +46,14 @@ bool sameProgId(const std::u16string& a, LPCOLESTR b) {
     return b[i] == 0;
 }
 
-// Takes a reference to the newest class object registered for the class in the context.
+// Takes a reference to the newest class object registered for the class in the context by the
+// calling thread's apartment.
 IUnknown* findClassObject(REFCLSID clsid, DWORD context) {
+    const unsigned long long apartment = tarvel::runtime::currentApartmentId();
     std::lock_guard<std::mutex> guard(tableLock);
     for (auto it = classes.rbegin(); it != classes.rend(); ++it) {
-        if (IsEqualGUID(it->clsid, clsid) && (it->context & context) != 0) {
+        if (it->apartment == apartment && IsEqualGUID(it->clsid, clsid) &&
+            (it->context & context) != 0) {
             it->object->AddRef();
             return it->object;
         }
@@ -83,9 +88,32 @@ extern "C" TARVEL_RUNTIME_API HRESULT CoRegisterClassObject(REFCLSID rclsid, IUn
     pUnk->AddRef();
     std::lock_guard<std::mutex> guard(tableLock);
     *lpdwRegister = nextCookie++;
-    classes.push_back(ClassEntry{rclsid, pUnk, dwClsContext, *lpdwRegister});
+    classes.push_back(ClassEntry{rclsid, pUnk, dwClsContext, *lpdwRegister,
+                                 tarvel::runtime::currentApartmentId()});
     return S_OK;
 }
+
+namespace tarvel::runtime {
+
+void revokeClassObjectsOf(unsigned long long apartment) {
+    std::vector<IUnknown*> revoked;
+    {
+        std::lock_guard<std::mutex> guard(tableLock);
+        for (auto it = classes.begin(); it != classes.end();) {
+            if (it->apartment == apartment) {
+                revoked.push_back(it->object);
+                it = classes.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (IUnknown* object : revoked) {
+        object->Release();
+    }
+}
+
+}  // namespace tarvel::runtime
 
 extern "C" TARVEL_RUNTIME_API HRESULT CoRevokeClassObject(DWORD dwRegister) {
     IUnknown* object = nullptr;
@@ -203,6 +231,5 @@ void disableBstrCache() {}
 bool registrationsArePerUser() {
     return true;
 }
-
 
 }  // namespace tarvel::platform

@@ -8,6 +8,10 @@
 namespace tarvel::runtime {
 
 bool apartmentEntered();
+// The identity of the calling thread's apartment; 0 outside any.
+unsigned long long currentApartmentId();
+// Releases the class objects registered in an apartment that has ended.
+void revokeClassObjectsOf(unsigned long long apartment);
 
 // The data-initialization service built into the runtime, as oledb32 provides it on Windows.
 HRESULT createDataInitialize(REFIID riid, void** ppv);

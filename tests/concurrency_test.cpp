@@ -1,0 +1,253 @@
+// Searches from wherever a file manager searches: several host threads at once, each in its own
+// apartment; a thread already in the multithreaded apartment; callbacks that call the module
+// again, for its description or for a whole nested search. One driver runs every scenario of
+// the table: each host thread has its own world and its own host record, and checks that it
+// receives exactly its own lines, in order, on its own thread, and that nothing is held after.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "search_world.h"
+#include "test_threads.h"
+
+namespace tarvel {
+namespace {
+
+using namespace tarvel::testing;
+
+enum class Reentry {
+    None,
+    InfoOnEveryLine,          // the callback asks for the module's description on every line
+    NestedSearchOnFirstLine,  // the callback runs a whole search for another query
+};
+
+struct Scenario {
+    const char* name;
+    size_t threads;
+    int searches;  // per thread
+    DWORD apartment;
+    Reentry reentry;
+    bool platformService;  // the provider opened through the platform's data initialization
+};
+
+void PrintTo(const Scenario& scenario, std::ostream* out) {
+    *out << scenario.name;
+}
+
+constexpr DWORD kSingle = COINIT_APARTMENTTHREADED;
+constexpr DWORD kMulti = COINIT_MULTITHREADED;
+
+const Scenario kScenarios[] = {
+    {"EightApartmentsAtOnce", 8, 100, kSingle, Reentry::None, false},
+    {"EightApartmentsThroughThePlatformsService", 8, 25, kSingle, Reentry::None, true},
+    {"AHostThreadInTheMultithreadedApartment", 1, 20, kMulti, Reentry::None, false},
+    {"InfoAskedOnEveryLine", 1, 20, kSingle, Reentry::InfoOnEveryLine, false},
+    {"ANestedSearchOnTheFirstLine", 1, 20, kSingle, Reentry::NestedSearchOnFirstLine, false},
+    {"NestedSearchesInFourApartmentsAtOnce", 4, 25, kSingle, Reentry::NestedSearchOnFirstLine,
+     false},
+    {"ANestedSearchInTheMultithreadedApartment", 1, 10, kMulti, Reentry::NestedSearchOnFirstLine,
+     false},
+};
+
+const WCHAR kDescription[] = TARVEL_UTF16("Tarvel Windows Search Module  by the Tarvel team");
+const WCHAR kWhere[] = TARVEL_UTF16(" WHERE q=");
+
+// The lines a query finds, made from the query alone: 0 to 4 of them. With two columns the
+// line is built from a path and a BSTR; with one, it is the path as it lies in the row.
+std::vector<WString> linesFor(const WString& query, bool twoColumns) {
+    size_t count = 0;
+    for (WCHAR unit : query) {
+        count += unit;
+    }
+    std::vector<WString> lines;
+    for (size_t i = 0; i < count % 5; ++i) {
+        const WString path =
+            TARVEL_UTF16("C:\\") + query + TARVEL_UTF16("\\item") + WString(1, WCHAR(u'0' + i));
+        lines.push_back(twoColumns ? path + TARVEL_UTF16(" #") + query : path);
+    }
+    return lines;
+}
+
+Table tableFor(const WString& query, bool twoColumns) {
+    Table table;
+    table.columns.push_back(column(1, DBTYPE_WSTR, 260));
+    if (twoColumns) {
+        table.columns.push_back(column(2, DBTYPE_BSTR, 8));
+    }
+    for (const WString& line : linesFor(query, false)) {
+        service::Row row{Cell::ofText(line)};
+        if (twoColumns) {
+            row.push_back(Cell::ofText(TARVEL_UTF16(" #") + query));
+        }
+        table.rows.push_back(std::move(row));
+    }
+    return table;
+}
+
+WString queryOf(size_t thread, int search, bool nested) {
+    const std::string text =
+        "t" + std::to_string(thread) + "s" + std::to_string(search) + (nested ? "n" : "");
+    return WString(text.begin(), text.end());
+}
+
+// A host thread's record: HostAppInfo first, as the module reads it, then what the thread keeps.
+struct ThreadHost {
+    HostAppInfo info{&ThreadHost::receive};
+    uint64_t thread = 0;
+    Reentry reentry = Reentry::None;
+    WString nestedQuery;
+    int depth = 0;
+    bool nestedRan = false;
+    // Each line with the depth of the search that delivered it: 0 outer, 1 nested.
+    std::vector<std::pair<int, WString>> received;
+    std::vector<std::string> problems;
+
+    static int32_t receive(HostAppInfo* info, uint32_t request, void* data) {
+        auto* host = reinterpret_cast<ThreadHost*>(info);
+        if (host->thread != currentThreadId()) {
+            // Not this record's thread: touch nothing of it.
+            return 0;
+        }
+        if (request != kHostOutputLine || data == nullptr) {
+            host->problems.push_back("request " + std::to_string(request));
+            return 0;
+        }
+        host->received.emplace_back(host->depth, WString(static_cast<const WCHAR*>(data)));
+        if (host->reentry == Reentry::InfoOnEveryLine) {
+            WCHAR text[64] = {};
+            ModuleInfoRequest describe{0, 0, text};
+            if (ModuleEntry(info, kCommandInfo, &describe) != 1 || describe.value != 1024 ||
+                WString(text) != kDescription) {
+                host->problems.push_back("the description asked from the callback");
+            }
+        }
+        if (host->reentry == Reentry::NestedSearchOnFirstLine && host->depth == 0 &&
+            !host->nestedRan) {
+            host->nestedRan = true;
+            host->depth = 1;
+            SearchRequest nested{host->nestedQuery.c_str(), 0, -1};
+            if (ModuleEntry(info, kCommandSearch, &nested) != 0) {
+                host->problems.push_back("the nested search did not return 0");
+            }
+            host->depth = 0;
+        }
+        return 0;
+    }
+};
+
+// What one host thread saw go wrong, as text; empty when all went well.
+std::vector<std::string> runHostThread(const Scenario& scenario, size_t index) {
+    std::vector<std::string> problems;
+    auto fail = [&](const std::string& what) {
+        problems.push_back("thread " + std::to_string(index) + ": " + what);
+    };
+    const bool twoColumns = index % 2 == 1;
+    SearchWorldOptions options;
+    options.platformService = scenario.platformService;
+    options.progIdRegistered = true;
+    options.apartment = scenario.apartment;
+    SearchWorld world(options);
+    world.instrumentation.keepJournal(false);
+    world.searchConfig.generator = [](const WString& query, const service::QueryHelperSettings&,
+                                      WString& sql) {
+        sql = TARVEL_UTF16("SELECT \"System.ItemPathDisplay\" FROM \"SystemIndex\"") +
+              WString(kWhere) + query;
+        return S_OK;
+    };
+    world.providerConfig.backend = [twoColumns](const WString& sql,
+                                                std::shared_ptr<const Table>& table) {
+        const size_t where = sql.find(kWhere);
+        if (where == WString::npos) {
+            return DB_E_ERRORSINCOMMAND;
+        }
+        table = std::make_shared<const Table>(
+            tableFor(sql.substr(where + WString(kWhere).size()), twoColumns));
+        return S_OK;
+    };
+    if (!world.ready()) {
+        for (const std::string& problem : world.leftovers()) {
+            fail(problem);
+        }
+        return problems;
+    }
+    ThreadHost host;
+    host.thread = currentThreadId();
+    host.reentry = scenario.reentry;
+    for (int s = 0; s < scenario.searches; ++s) {
+        const WString query = queryOf(index, s, false);
+        host.nestedQuery = queryOf(index, s, true);
+        host.nestedRan = false;
+        host.received.clear();
+        SearchRequest request{query.c_str(), 0, -1};
+        if (ModuleEntry(&host.info, kCommandSearch, &request) != 0) {
+            fail("search " + std::to_string(s) + " did not return 0");
+        }
+        std::vector<std::pair<int, WString>> expected;
+        const std::vector<WString> outer = linesFor(query, twoColumns);
+        for (size_t i = 0; i < outer.size(); ++i) {
+            expected.emplace_back(0, outer[i]);
+            if (i == 0 && scenario.reentry == Reentry::NestedSearchOnFirstLine) {
+                for (const WString& line : linesFor(host.nestedQuery, twoColumns)) {
+                    expected.emplace_back(1, line);
+                }
+            }
+        }
+        if (host.received != expected) {
+            fail("search " + std::to_string(s) + " delivered " +
+                 std::to_string(host.received.size()) + " lines, not the " +
+                 std::to_string(expected.size()) + " expected in their order");
+        }
+        for (const std::string& problem : world.leftovers()) {
+            fail("after search " + std::to_string(s) + ": " + problem);
+        }
+        if (!problems.empty()) {
+            break;
+        }
+    }
+    for (const std::string& problem : host.problems) {
+        fail(problem);
+    }
+    // The host's apartment is as the host left it: entering it again nests.
+    const HRESULT again = CoInitializeEx(nullptr, scenario.apartment);
+    if (again != S_FALSE) {
+        fail("entering the host's apartment again gave " + std::to_string(again));
+    }
+    if (SUCCEEDED(again)) {
+        CoUninitialize();
+    }
+    return problems;
+}
+
+class HostThreadTest : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(HostThreadTest, EachThreadGetsItsOwnLinesInOrderAndNothingIsHeld) {
+    const Scenario& scenario = GetParam();
+    // The provider's ProgID is the process's, registered once for every thread's world.
+    platform::ProgIdRegistration progId;
+    if (scenario.platformService) {
+        ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+        ASSERT_EQ(S_OK, registerProviderProgId(progId));
+    }
+    std::vector<std::vector<std::string>> problems(scenario.threads);
+    const bool started = runOnThreads(
+        scenario.threads, [&](size_t index) { problems[index] = runHostThread(scenario, index); });
+    if (scenario.platformService) {
+        progId.remove();
+        CoUninitialize();
+    }
+    ASSERT_TRUE(started) << "not every host thread could be started";
+    for (const std::vector<std::string>& thread : problems) {
+        EXPECT_EQ(std::vector<std::string>{}, thread);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, HostThreadTest, ::testing::ValuesIn(kScenarios),
+                         [](const ::testing::TestParamInfo<Scenario>& scenario) {
+                             return std::string(scenario.param.name);
+                         });
+
+}  // namespace
+}  // namespace tarvel
