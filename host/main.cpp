@@ -5,11 +5,12 @@
 // helper rejects.
 #include <cstdint>
 
+#include "apartment_scope.h"
 #include "host_options.h"
 #include "host_platform.h"
 #include "host_records.h"
 #include "search_check.h"
-#include "search_service.h"
+#include "stand_in.h"
 
 namespace tarvel::host {
 
@@ -81,51 +82,39 @@ int describe(ModuleEntryFunction entry, Host& host) {
 }
 
 int run(const HostOptions& options) {
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {
+    const ApartmentScope apartment(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    if (!apartment.usable()) {
         return fail("cannot enter a COM apartment");
     }
-    int status = kExitListed;
-    {
-        Host host;
-        // The service is registered on this thread before the module is loaded; the module
-        // is then called on the same thread.
-        std::unique_ptr<service::SearchService> standIn;
-        if (!options.index.empty() && !options.info) {
-            const WString folder = platform::absoluteFolder(options.index);
-            if (folder.empty()) {
-                CoUninitialize();
-                return fail("no such folder: " + platform::textForOutput(options.index));
-            }
-            standIn = std::make_unique<service::SearchService>(
-                folder, nullptr, [&host](const WString& path, const std::string& reason) {
-                    ++host.unreadableFolders;
-                    fail("cannot read folder " + platform::textForOutput(path) + ": " + reason);
-                });
-            const HRESULT hr = standIn->start();
-            if (FAILED(hr)) {
-                CoUninitialize();
-                return fail("cannot register the stand-in search service: " +
-                            service::hresultText(hr));
-            }
+    Host host;
+    // The service is registered on this thread before the module is loaded; the module is then
+    // called on the same thread. Everything goes in the reverse order as the scope ends.
+    std::unique_ptr<service::SearchService> standIn;
+    if (!options.index.empty() && !options.info) {
+        const WString folder = platform::absoluteFolder(options.index);
+        if (folder.empty()) {
+            return fail("no such folder: " + platform::textForOutput(options.index));
         }
-        const WString path =
-            options.module.empty() ? platform::defaultModulePath() : options.module;
-        platform::ModuleLibrary module;
-        std::string reason;
-        if (!module.load(path, &reason)) {
-            status =
-                fail("cannot load the module " + platform::textForOutput(path) + ": " + reason);
-        } else if (auto entry = reinterpret_cast<ModuleEntryFunction>(module.symbol("ModuleEntry"));
-                   entry == nullptr) {
-            status = fail("the module " + platform::textForOutput(path) + " has no ModuleEntry");
-        } else if (options.info) {
-            status = describe(entry, host);
-        } else {
-            status = search(entry, options, host);
+        standIn = makeStandIn(folder, [&host](const WString& path, const std::string& reason) {
+            ++host.unreadableFolders;
+            fail("cannot read folder " + platform::textForOutput(path) + ": " + reason);
+        });
+        const HRESULT hr = standIn->start();
+        if (FAILED(hr)) {
+            return fail("cannot register the stand-in search service: " + service::hresultText(hr));
         }
     }
-    CoUninitialize();
-    return status;
+    const WString path = options.module.empty() ? platform::defaultModulePath() : options.module;
+    platform::ModuleLibrary module;
+    std::string reason;
+    if (!module.load(path, &reason)) {
+        return fail("cannot load the module " + platform::textForOutput(path) + ": " + reason);
+    }
+    const auto entry = reinterpret_cast<ModuleEntryFunction>(module.symbol("ModuleEntry"));
+    if (entry == nullptr) {
+        return fail("the module " + platform::textForOutput(path) + " has no ModuleEntry");
+    }
+    return options.info ? describe(entry, host) : search(entry, options, host);
 }
 
 }  // namespace

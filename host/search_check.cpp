@@ -3,13 +3,11 @@
 #include <cstdio>
 
 #include "common/com_ptr.h"
+#include "query_translator.h"
 
 namespace tarvel::host {
 
 namespace {
-
-const WCHAR kCatalog[] = TARVEL_UTF16("SystemIndex");
-const WCHAR kColumn[] = TARVEL_UTF16("System.ItemPathDisplay");
 
 std::string code(HRESULT hr) {
     char text[16];
@@ -50,26 +48,14 @@ std::string SearchCheck::message() const {
 
 SearchCheck checkSearch(const WString& query, int32_t maxResults) {
     SearchCheck check;
-    check.outcome = SearchCheck::Outcome::NoService;
-    ComPtr<ISearchManager> manager;
-    check.hr = createInstance(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER, manager);
-    if (FAILED(check.hr)) {
-        return check;
-    }
-    ComPtr<ISearchCatalogManager> catalog;
-    check.hr = manager->GetCatalog(kCatalog, catalog.put());
-    if (FAILED(check.hr)) {
-        return check;
-    }
     ComPtr<ISearchQueryHelper> helper;
-    check.hr = catalog->GetQueryHelper(helper.put());
+    check.hr = QueryTranslator::lookupQueryHelper(helper.put());
     if (FAILED(check.hr)) {
+        check.outcome = SearchCheck::Outcome::NoService;
         return check;
     }
-    helper->put_QueryMaxResults(maxResults);
-    helper->put_QuerySelectColumns(kColumn);
     TaskMemPtr<WCHAR> sql;
-    check.hr = helper->GenerateSQLFromUserQuery(query.c_str(), sql.put());
+    check.hr = QueryTranslator::generateSql(helper.get(), query.c_str(), sql.put(), maxResults);
     check.outcome =
         FAILED(check.hr) ? SearchCheck::Outcome::QueryRejected : SearchCheck::Outcome::Ready;
     return check;

@@ -1,6 +1,6 @@
 // What the host finds out before it hands a query to the module, which tells nothing itself:
 // whether the Windows Search manager can be created, and whether its query helper accepts the
-// query. The check asks exactly what the module will ask.
+// query. The check asks exactly what the module will ask, through the module's own translation.
 #pragma once
 
 #include <cstdint>

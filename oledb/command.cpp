@@ -10,24 +10,14 @@ Command::~Command() {
     command.reset();
     closeResults();
     rowset.close();
-    rowset.changeInterface.reset();
-    rowset.rowsetInterface.reset();
+    rowset.releaseInterfaces();
     accessor.clearColumns();
 }
 
 HRESULT Command::create(Session& session, LPCWSTR text) {
     close();
-    if (!session.session) {
-        return E_UNEXPECTED;
-    }
-    ComPtr<IDBCreateCommand> creator;
-    HRESULT hr = session.session.query(creator);
-    if (SUCCEEDED(hr)) {
-        hr = creator->CreateCommand(nullptr, command.iid(), command.putUnknown());
-    }
-    creator.reset();
+    HRESULT hr = session.createCommand(command);
     if (FAILED(hr)) {
-        command.reset();
         return hr;
     }
     ComPtr<ICommandText> commandText;
@@ -46,18 +36,18 @@ HRESULT Command::execute() {
     // taken for the new rowset's.
     closeResults();
     DBROWCOUNT rowsAffected = 0;
-    const HRESULT hr = command->Execute(nullptr, rowset.rowsetInterface.iid(), nullptr,
-                                        &rowsAffected, rowset.rowsetInterface.putUnknown());
+    ComPtr<IRowset> rows;
+    const HRESULT hr =
+        command->Execute(nullptr, rows.iid(), nullptr, &rowsAffected, rows.putUnknown());
     if (FAILED(hr)) {
-        rowset.rowsetInterface.reset();
+        rows.reset();  // a pointer that came back with the failure
         return hr;
     }
-    if (!rowset.rowsetInterface) {
+    if (!rows) {
         return hr;
     }
-    // Only held, never used; a provider without it is fine.
-    rowset.rowsetInterface.query(rowset.changeInterface);
-    const HRESULT bound = accessor.bindColumns(rowset.rowsetInterface.get());
+    rowset.attach(std::move(rows));
+    const HRESULT bound = accessor.bindColumns(rowset.rows());
     return FAILED(bound) ? bound : S_OK;
 }
 
@@ -74,7 +64,7 @@ void Command::close() {
 }
 
 void Command::closeResults() {
-    IRowset* rows = rowset.rowsetInterface.get();
+    IRowset* rows = rowset.rows();
     if (rows == nullptr) {
         return;
     }

@@ -26,10 +26,10 @@ public:
     Rowset& results() { return rowset; }
     const DynamicAccessor& columns() const { return accessor; }
 
-    // What tests look at and arrange; not for the product's use.
-    ICommand* commandForTesting() const { return command.get(); }
-    HACCESSOR parameterAccessorForTesting() const { return parameterAccessor; }
+    // A parameter accessor on the command, which no operation of the module creates: tests
+    // arrange one to see it released, and read the handle a failed release keeps.
     void setParameterAccessorForTesting(HACCESSOR handle) { parameterAccessor = handle; }
+    HACCESSOR parameterAccessorForTesting() const { return parameterAccessor; }
 
 private:
     DynamicAccessor accessor;

@@ -18,4 +18,20 @@ HRESULT DataSource::open(LPCOLESTR initString) {
     return initializer->Initialize();
 }
 
+HRESULT DataSource::createSession(ComPtr<IOpenRowset>& session) const {
+    if (!initializer) {
+        return E_UNEXPECTED;
+    }
+    ComPtr<IDBCreateSession> creator;
+    HRESULT hr = initializer.query(creator);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    hr = creator->CreateSession(nullptr, session.iid(), session.putUnknown());
+    if (FAILED(hr)) {
+        session.reset();
+    }
+    return hr;
+}
+
 }  // namespace tarvel

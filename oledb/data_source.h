@@ -9,14 +9,10 @@ namespace tarvel {
 class DataSource {
 public:
     HRESULT open(LPCOLESTR initString);
-
-    // What tests look at; not for the product's use.
-    IDBInitialize* initializerForTesting() const { return initializer.get(); }
+    // A new session on the opened data source, for the interface session asks for.
+    HRESULT createSession(ComPtr<IOpenRowset>& session) const;
 
 private:
-    // A session is opened on the data source.
-    friend class Session;
-
     ComPtr<IDBInitialize> initializer;
 };
 

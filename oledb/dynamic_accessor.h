@@ -48,6 +48,29 @@ public:
 
     HRESULT bindColumns(IUnknown* rowset);
 
+    // Fetches the row's values into the row buffer through every slot set to fetch at each
+    // move, in slot order: S_OK when no slot is, else the last GetData's answer, or the first
+    // failure, after which later slots are not fetched. A row whose columns could not all be
+    // read (DB_S_ERRORSOCCURRED, DB_E_ERRORSOCCURRED) is fetched: each column's status says which.
+    HRESULT fetchRow(IRowset* rowset, HROW row) {
+        HRESULT result = S_OK;
+        const ULONG count = accessorSlotCount;
+        for (ULONG i = 0; i < count; ++i) {
+            if (i >= accessorSlotCount || !accessorSlots || !accessorSlots[i].autoFetch) {
+                continue;
+            }
+            HRESULT hr = rowset->GetData(row, accessorSlots[i].handle, rowBuffer.get());
+            if (hr == DB_S_ERRORSOCCURRED || hr == DB_E_ERRORSOCCURRED) {
+                hr = S_OK;
+            }
+            if (FAILED(hr)) {
+                return hr;
+            }
+            result = hr;
+        }
+        return result;
+    }
+
     // Reads by ordinal.
     DBORDINAL getColumnCount() const { return columnCount; }
     bool findColumn(DBORDINAL ordinal, DBORDINAL* index) const;
@@ -108,23 +131,18 @@ public:
                                      DBLENGTH rowSize, IAccessor* accessor);
     HRESULT allocateAccessorSlots(ULONG count);
 
-    // What tests look at and arrange; not for the product's use.
-    const ColumnInfo* columnInfoForTesting() const { return columnInfo.get(); }
-    const OLECHAR* columnNamesForTesting() const { return columnNames.get(); }
-    const BYTE* columnFlagsForTesting() const { return columnFlags.get(); }
+    // What only tests arrange or read, since no operation of the module does or shows it:
+    // column descriptions given before the pass (as a caller that describes the columns does),
+    // values written into the row buffer, slots other than the pass's one, the per-column flag
+    // bytes, and a slot array freed while its count stays.
+    void setColumnInfoForTesting(ColumnInfo* info, DBORDINAL count);
     BYTE* rowBufferForTesting() const { return rowBuffer.get(); }
     AccessorSlot* accessorSlotsForTesting() const { return accessorSlots.get(); }
     ULONG accessorSlotCountForTesting() const { return accessorSlotCount; }
-    bool overrideColumnInfoForTesting() const { return overrideColumnInfo; }
-    // Column descriptions given before the pass, as a caller that describes the columns does.
-    void setColumnInfoForTesting(ColumnInfo* info, DBORDINAL count);
-    // Frees the slot array but keeps the slot count.
+    const BYTE* columnFlagsForTesting() const { return columnFlags.get(); }
     void forgetAccessorSlotsForTesting() { accessorSlots.reset(); }
 
 private:
-    // The rowset's moves read the slots and fetch into the row buffer.
-    friend class Rowset;
-
     HRESULT bindAllColumns(IUnknown* rowset, IAccessor* accessor, ColumnBinding* bindings);
     HRESULT bindColumn(IUnknown* rowset, DBORDINAL index, DBBYTEOFFSET* runningOffset,
                        ColumnBinding* binding, const IID** streamIid);

@@ -2,16 +2,6 @@
 
 namespace tarvel {
 
-namespace {
-
-// GetData's answers for a row that was fetched although some or all of its columns could not
-// be read: each column's status says which. The row is there, and so are its other columns.
-bool onlyColumnsFailed(HRESULT hr) {
-    return hr == DB_S_ERRORSOCCURRED || hr == DB_E_ERRORSOCCURRED;
-}
-
-}  // namespace
-
 HRESULT Rowset::moveToFirstRow() {
     accessor->releaseRowValues(rowsetInterface.get());
     releaseRow();
@@ -49,24 +39,7 @@ HRESULT Rowset::moveToNextRow() {
 }
 
 HRESULT Rowset::fetchRow() {
-    HRESULT result = S_OK;
-    const ULONG count = accessor->accessorSlotCount;
-    for (ULONG i = 0; i < count; ++i) {
-        if (i >= accessor->accessorSlotCount || !accessor->accessorSlots ||
-            !accessor->accessorSlots[i].autoFetch) {
-            continue;
-        }
-        HRESULT hr = rowsetInterface->GetData(currentRow, accessor->accessorSlots[i].handle,
-                                              accessor->rowBuffer.get());
-        if (onlyColumnsFailed(hr)) {
-            hr = S_OK;
-        }
-        if (FAILED(hr)) {
-            return hr;
-        }
-        result = hr;
-    }
-    return result;
+    return accessor->fetchRow(rowsetInterface.get(), currentRow);
 }
 
 void Rowset::releaseRow() {
@@ -102,11 +75,17 @@ void Rowset::close() {
     changeInterface.reset();
 }
 
-void Rowset::attachForTesting(IRowset* rowset) {
-    rowsetInterface.reset();
+void Rowset::attach(ComPtr<IRowset> executed) {
+    rowsetInterface = std::move(executed);
     changeInterface.reset();
-    query(rowset, rowsetInterface);
-    query(rowset, changeInterface);
+    if (rowsetInterface) {
+        rowsetInterface.query(changeInterface);
+    }
+}
+
+void Rowset::releaseInterfaces() {
+    changeInterface.reset();
+    rowsetInterface.reset();
 }
 
 void Rowset::ownAccessorForTesting(std::unique_ptr<DynamicAccessor> owned, bool useForMoves) {

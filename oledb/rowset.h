@@ -15,8 +15,12 @@ public:
     Rowset(const Rowset&) = delete;
     Rowset& operator=(const Rowset&) = delete;
 
-    // Whether execution attached a rowset that can be walked.
+    // Takes the rowset an execution produced, and its IRowsetChange when offered (only held,
+    // never used); whatever was held before goes first.
+    void attach(ComPtr<IRowset> executed);
+    // Whether a rowset is attached that can be walked, and its IRowset.
     bool isOpen() const { return static_cast<bool>(rowsetInterface); }
+    IRowset* rows() const { return rowsetInterface.get(); }
 
     // Restarts the rowset and fetches its first row.
     HRESULT moveToFirstRow();
@@ -26,22 +30,14 @@ public:
     HRESULT fetchRow();
     void releaseRow();
     void close();
+    // What close leaves held, which is nothing after a close: IRowsetChange, then IRowset.
+    void releaseInterfaces();
 
-    // What tests look at and arrange; not for the product's use.
-    IRowset* rowsetForTesting() const { return rowsetInterface.get(); }
-    IRowsetChange* changeForTesting() const { return changeInterface.get(); }
-    HROW currentRowForTesting() const { return currentRow; }
-    const DynamicAccessor* accessorForTesting() const { return accessor; }
-    const DynamicAccessor* ownedAccessorForTesting() const { return ownedAccessor.get(); }
-    // Holds rowset (and its IRowsetChange, if offered), as an execution does.
-    void attachForTesting(IRowset* rowset);
     // An accessor of the rowset's own, which its close frees; with useForMoves the moves use it.
+    // No operation of the module gives a rowset one; tests arrange it.
     void ownAccessorForTesting(std::unique_ptr<DynamicAccessor> owned, bool useForMoves);
 
 private:
-    // Execution attaches the rowset; closing the command's results reaches the rowset.
-    friend class Command;
-
     ComPtr<IRowset> rowsetInterface;
     ComPtr<IRowsetChange> changeInterface;
     DynamicAccessor* accessor;

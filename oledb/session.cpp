@@ -3,17 +3,21 @@
 namespace tarvel {
 
 HRESULT Session::open(DataSource& dataSource) {
-    if (!dataSource.initializer) {
+    return dataSource.createSession(session);
+}
+
+HRESULT Session::createCommand(ComPtr<ICommand>& command) const {
+    if (!session) {
         return E_UNEXPECTED;
     }
-    ComPtr<IDBCreateSession> creator;
-    HRESULT hr = dataSource.initializer.query(creator);
-    if (FAILED(hr)) {
-        return hr;
+    ComPtr<IDBCreateCommand> creator;
+    HRESULT hr = session.query(creator);
+    if (SUCCEEDED(hr)) {
+        hr = creator->CreateCommand(nullptr, command.iid(), command.putUnknown());
     }
-    hr = creator->CreateSession(nullptr, session.iid(), session.putUnknown());
+    creator.reset();
     if (FAILED(hr)) {
-        session.reset();
+        command.reset();
     }
     return hr;
 }

@@ -15,14 +15,10 @@ public:
 
     HRESULT open(DataSource& dataSource);
     void close() { session.reset(); }
-
-    // What tests look at; not for the product's use.
-    IOpenRowset* sessionForTesting() const { return session.get(); }
+    // A new command on the open session, for the interface command asks for.
+    HRESULT createCommand(ComPtr<ICommand>& command) const;
 
 private:
-    // A command is created on the session.
-    friend class Command;
-
     ComPtr<IOpenRowset> session;
 };
 

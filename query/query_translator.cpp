@@ -17,14 +17,23 @@ HRESULT QueryTranslator::translate(LPCWSTR query, LPWSTR* sql, LONG maxResults) 
     }
     *sql = nullptr;
     ComPtr<ISearchQueryHelper> helper;
-    HRESULT hr = lookupQueryHelper(helper.put());
+    const HRESULT hr = lookupQueryHelper(helper.put());
     if (FAILED(hr)) {
         return hr;
     }
+    return generateSql(helper.get(), query, sql, maxResults);
+}
+
+HRESULT QueryTranslator::generateSql(ISearchQueryHelper* helper, LPCWSTR query, LPWSTR* sql,
+                                     LONG maxResults) {
+    if (helper == nullptr || sql == nullptr) {
+        return E_POINTER;
+    }
+    *sql = nullptr;
     // The helper's defaults stand for everything but these two; their results do not matter.
     helper->put_QueryMaxResults(maxResults);
     helper->put_QuerySelectColumns(kSelectedColumn);
-    hr = helper->GenerateSQLFromUserQuery(query, sql);
+    const HRESULT hr = helper->GenerateSQLFromUserQuery(query, sql);
     if (FAILED(hr) && *sql != nullptr) {
         // A helper that fails must not leave text behind; should one do so, it is not leaked.
         LPWSTR stray = *sql;

@@ -21,7 +21,7 @@ public:
                            DirectoryIndex::Unreadable unreadable = {});
     SearchService(const SearchService&) = delete;
     SearchService& operator=(const SearchService&) = delete;
-    ~SearchService() { stop(); }
+    virtual ~SearchService() { stop(); }
 
     HRESULT start();
     void stop();
@@ -31,19 +31,17 @@ public:
     // The table the provider serves for a command text.
     HRESULT execute(const WString& text, std::shared_ptr<const Table>& table) const;
 
-private:
-    // Test-only settings, read from the environment when the service is made:
-    // TARVEL_STANDIN_UNREADABLE names items (by file name) whose path the provider cannot
-    // deliver: their rows carry DBSTATUS_E_UNAVAILABLE. TARVEL_STANDIN_PATH_UNITS sets the
-    // reported size of the path column (1 to 4095), so that longer paths come cut.
-    void readTestSettings();
-    bool unreadable(const WString& path) const;
+protected:
+    // How the provider serves a path: the reported size of the path column, and whether an
+    // item's path can be delivered at all (a row whose path cannot carries
+    // DBSTATUS_E_UNAVAILABLE). A service that misbehaves on purpose says otherwise.
+    virtual DBLENGTH pathColumnUnits() const { return kPathColumnSize; }
+    virtual bool deliverable(const WString&) const { return true; }
 
+private:
     WString root_;
     ObjectWatcher* watcher_;
     DirectoryIndex::Unreadable unreadable_;
-    WString unreadableName_;
-    DBLENGTH pathUnits_ = kPathColumnSize;
     DirectoryIndex index_;
     SearchServiceConfig searchConfig_;
     ProviderConfig providerConfig_;

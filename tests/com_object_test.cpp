@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "rowset.h"
+#include "rowset_fixture.h"
 #include "table_helpers.h"
 #include "table_rowset.h"
 
@@ -45,7 +46,7 @@ protected:
     // A Rowset record holding the first row.
     void open(Rowset& rowset) {
         IRowset* rows = makeRowset();
-        rowset.attachForTesting(rows);
+        rowset.attach(heldRowset(rows));
         rows->Release();
         ASSERT_EQ(S_OK, rowset.moveToFirstRow());
     }
@@ -86,7 +87,7 @@ TEST_F(ReleasedObjectTest, AReleasedObjectIsNotBroughtBackByAddRefOrQueryInterfa
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Rowset rowset(&accessor);
     open(rowset);
-    IRowset* rows = rowset.rowsetForTesting();
+    IRowset* rows = rowset.rows();
     rowset.close();
     EXPECT_EQ(0u, rows->AddRef());
     IUnknown* again = reinterpret_cast<IUnknown*>(0x1);

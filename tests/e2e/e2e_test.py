@@ -3,8 +3,9 @@
 through the stand-in Windows Search service. Expected lines are computed here, from the files
 on disk and the documented query rules, without any of the service's code.
 
-Usage: e2e_test.py --host HOST --module MODULE --work DIR [--wine RUNNER]
-With --wine, HOST and MODULE are the Windows programs, run through RUNNER (Wine), and the
+Usage: e2e_test.py --host HOST --test-host TEST_HOST --module MODULE --work DIR [--wine RUNNER]
+TEST_HOST is tarvel-host with the stand-in's test switches, which the host that ships lacks.
+With --wine, the hosts and MODULE are the Windows programs, run through RUNNER (Wine), and the
 expected lines are in Windows path form (Z:\\...).
 """
 
@@ -175,13 +176,14 @@ class Runner:
         self.failures = 0
         self.checks = 0
 
-    def command(self, arguments):
+    def command(self, arguments, host=None):
         base = [self.args.wine] if self.args.wine else []
-        return base + [self.args.host] + arguments
+        return base + [host or self.args.host] + arguments
 
-    def run(self, arguments, settings=None, stdout=subprocess.PIPE, raw=False, **options):
+    def run(self, arguments, settings=None, stdout=subprocess.PIPE, raw=False, host=None,
+            **options):
         env = dict(os.environ, **settings) if settings else None
-        completed = subprocess.run(self.command(arguments), stdin=subprocess.DEVNULL,
+        completed = subprocess.run(self.command(arguments, host), stdin=subprocess.DEVNULL,
                                    stdout=stdout, stderr=subprocess.PIPE, timeout=300,
                                    env=env, **options)
         out = completed.stdout if raw or completed.stdout is None else \
@@ -326,6 +328,7 @@ def check_posix_honesty(runner, root, module):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--host", required=True)
+    parser.add_argument("--test-host", required=True)
     parser.add_argument("--module", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--wine")
@@ -382,13 +385,17 @@ def main():
     cut = len(units(to_output_path(os.path.join(root, "bulk", "dir12", "report-1"))))
     expected = ["(Error reading result)" if path.endswith(unreadable) else
                 path[:cut] for path in found]
-    status, out, err = runner.run(["--module", module, "--index", index, "--", query],
-                                  {"TARVEL_STANDIN_UNREADABLE": unreadable,
-                                   "TARVEL_STANDIN_PATH_UNITS": str(cut)})
+    settings = {"TARVEL_STANDIN_UNREADABLE": unreadable, "TARVEL_STANDIN_PATH_UNITS": str(cut)}
+    status, out, err = runner.run(["--module", module, "--index", index, "--", query], settings,
+                                  host=args.test_host)
     lines = out.split("\n")[:-1]
     runner.check("unreadable and cut paths", status == 0 and lines == expected and
                  len(found) == 40 and found[-1].endswith("report-19-75.dat"),
                  "%d %s\n  expected %r\n  got %r" % (status, err, expected[18:24], lines[18:24]))
+    # The host that ships has no such switches: every path arrives whole.
+    status, out, err = runner.run(["--module", module, "--index", index, "--", query], settings)
+    runner.check("no test switches in the shipped host", status == 0 and
+                 out.split("\n")[:-1] == found, "%d %s" % (status, err))
 
     # Queries that match something must really have been tried.
     runner.check("report matches many", len(expected_lines(items, "report", -1)) > 100)

@@ -128,6 +128,16 @@ void Instrumentation::failNth(long n, HRESULT hr) {
     failAtResult_ = hr;
 }
 
+long Instrumentation::referencesOf(std::string_view name) const {
+    long references = 0;
+    for (const ObjectCore* object : objects_) {
+        if (object->name() == name) {
+            references += object->references();
+        }
+    }
+    return references;
+}
+
 std::vector<std::string> Instrumentation::liveObjects() const {
     std::vector<std::string> live;
     for (const ObjectCore* object : objects_) {

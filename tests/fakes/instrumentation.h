@@ -58,6 +58,8 @@ public:
     const std::vector<ObjectCore*>& objects() const { return objects_; }
     // Objects whose reference count is not zero, as "name: count".
     std::vector<std::string> liveObjects() const;
+    // The references held on objects named name ("IDBInitialize", "IRowset", ...), all together.
+    long referencesOf(std::string_view name) const;
 
 private:
     struct PlannedFailure {

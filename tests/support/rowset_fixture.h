@@ -21,6 +21,13 @@ using service::FakeRowset;
 using service::MemoryLedger;
 using service::TableRowset;
 
+// A reference of its own on rows, for a Rowset record to take as an execution's result.
+inline ComPtr<IRowset> heldRowset(IRowset* rows) {
+    ComPtr<IRowset> held;
+    query(rows, held);
+    return held;
+}
+
 class RowsetFixture : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -86,6 +93,8 @@ protected:
     Instrumentation instrumentation_;
     Quirks quirks_;
     std::vector<FakeRowset*> rowsets_;
+    // The rowset a test opened last.
+    FakeRowset* opened_ = nullptr;
     long moduleBlocks_ = 0;
 };
 

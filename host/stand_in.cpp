@@ -1,0 +1,11 @@
+#include "stand_in.h"
+
+namespace tarvel::host {
+
+std::unique_ptr<service::SearchService> makeStandIn(
+    WString root, service::DirectoryIndex::Unreadable unreadable) {
+    return std::make_unique<service::SearchService>(std::move(root), nullptr,
+                                                    std::move(unreadable));
+}
+
+}  // namespace tarvel::host

@@ -1,0 +1,35 @@
+#!/bin/sh
+# Usage: shipped_traces_test.sh NM TEST_HOST SHIPPED...
+# Fails if a file that ships (the module file, tarvel-host) holds any trace of what only test
+# builds contain: the stand-in's switches and the module allocator's counters and failure hook.
+# TEST_HOST, which has them on purpose, shows that the search finds them where they are.
+set -eu
+nm=$1
+test_host=$2
+shift 2
+
+switches='TARVEL_STANDIN_'
+symbols='TestSearchService|ModuleAllocatorProbe|failAllocation|allocationCount|liveBlocks|injectedFailure'
+
+traces() {
+    { strings -a "$1" | grep -E "$switches" || true; } | sort -u
+    { "$nm" -C "$1" 2>/dev/null | grep -E "$symbols" || true; } | sort -u
+}
+
+status=0
+if [ -z "$(traces "$test_host")" ]; then
+    echo "FAIL: no trace found in $test_host, which has the switches: the search is blind"
+    status=1
+fi
+for file in "$@"; do
+    [ -f "$file" ] || { echo "FAIL: missing $file"; status=1; continue; }
+    found=$(traces "$file")
+    if [ -n "$found" ]; then
+        echo "FAIL: $file holds what only tests may:"
+        printf '%s\n' "$found" | sed 's/^/  /'
+        status=1
+    else
+        echo "clean: $file"
+    fi
+done
+exit $status

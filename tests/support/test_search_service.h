@@ -1,0 +1,26 @@
+// The stand-in service as test hosts have it: switches read from the environment when it is
+// made, which the service that ships does not know.
+//   TARVEL_STANDIN_UNREADABLE   names items (by file name) whose path the provider cannot
+//                               deliver: their rows carry DBSTATUS_E_UNAVAILABLE
+//   TARVEL_STANDIN_PATH_UNITS   the reported size of the path column (1 to 4095), so that
+//                               longer paths come cut
+#pragma once
+
+#include "search_service.h"
+
+namespace tarvel::testing {
+
+class TestSearchService final : public service::SearchService {
+public:
+    TestSearchService(WString root, service::DirectoryIndex::Unreadable unreadable);
+
+protected:
+    DBLENGTH pathColumnUnits() const override { return pathUnits_; }
+    bool deliverable(const WString& path) const override;
+
+private:
+    WString unreadableName_;
+    DBLENGTH pathUnits_ = service::kPathColumnSize;
+};
+
+}  // namespace tarvel::testing
