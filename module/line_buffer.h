@@ -10,6 +10,7 @@
 
 namespace tarvel {
 
+// NOLINTNEXTLINE(cppcoreguidelines-pro-type-member-init): see units_
 class LineBuffer {
 public:
     static constexpr size_t kCapacity = 4096;
@@ -38,6 +39,7 @@ public:
     size_t length() const { return length_; }
 
 private:
+    // Units are written before they are read; the buffer is not cleared for every search.
     WCHAR units_[kCapacity];
     size_t length_ = 0;
     bool full_ = false;

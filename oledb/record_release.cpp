@@ -11,20 +11,24 @@ namespace tarvel {
 
 namespace {
 
+// A field of the row buffer as the type it holds, which is often a pointer: the pointer's own
+// bytes are meant.
+// NOLINTBEGIN(bugprone-sizeof-expression)
 template <class T>
 T takeField(void* field) {
     T value;
-    std::memcpy(&value, field, sizeof(T));
-    std::memset(field, 0, sizeof(T));
+    std::memcpy(&value, field, sizeof value);
+    std::memset(field, 0, sizeof value);
     return value;
 }
 
 template <class T>
 T readField(const void* field) {
     T value;
-    std::memcpy(&value, field, sizeof(T));
+    std::memcpy(&value, field, sizeof value);
     return value;
 }
+// NOLINTEND(bugprone-sizeof-expression)
 
 // Whether releaseColumnValue has anything to do for a value of the type.
 bool ownsMemory(DBTYPE type) {

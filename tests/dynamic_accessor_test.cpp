@@ -444,21 +444,33 @@ TEST_F(DynamicAccessorTest, NoColumnsAndNoNullAccessorFailsWithTheProvidersAnswe
     release(rowset);
 }
 
-TEST_F(DynamicAccessorTest, ColumnAlignmentByType) {
-    EXPECT_EQ(1u, DynamicAccessor::columnAlignment(DBTYPE_I8));
-    EXPECT_EQ(1u, DynamicAccessor::columnAlignment(DBTYPE_UI8));
-    EXPECT_EQ(1u, DynamicAccessor::columnAlignment(DBTYPE_NUMERIC));
-    EXPECT_EQ(2u, DynamicAccessor::columnAlignment(DBTYPE_WSTR));
-    EXPECT_EQ(2u, DynamicAccessor::columnAlignment(DBTYPE_DBTIME));
-    EXPECT_EQ(4u, DynamicAccessor::columnAlignment(DBTYPE_GUID));
-    EXPECT_EQ(4u, DynamicAccessor::columnAlignment(DBTYPE_DBTIMESTAMP));
-    EXPECT_EQ(8u, DynamicAccessor::columnAlignment(DBTYPE_EMPTY));
-    EXPECT_EQ(8u, DynamicAccessor::columnAlignment(DBTYPE_VARIANT));
-    EXPECT_EQ(8u, DynamicAccessor::columnAlignment(DBTYPE_HCHAPTER));
-    EXPECT_EQ(8u, DynamicAccessor::columnAlignment(999));
-    EXPECT_EQ(8u, DynamicAccessor::columnAlignment(DBTYPE_BYREF | DBTYPE_I1));
-    EXPECT_EQ(8u, DynamicAccessor::columnAlignment(DBTYPE_ARRAY | DBTYPE_UI1));
-    EXPECT_EQ(8u, DynamicAccessor::columnAlignment(DBTYPE_VECTOR | DBTYPE_I2));
+TEST_F(DynamicAccessorTest, AColumnAfterAnotherLiesWhereItsTypesAlignmentPutsIt) {
+    // Every column's fields end 4 bytes past a multiple of 8 (its status), so the next value
+    // lies right there (offset 20 after a first column of one byte) unless its type is aligned
+    // to 8 bytes, which puts it at 24.
+    struct Case {
+        DBTYPE type;
+        DBLENGTH size;
+        DBBYTEOFFSET value;
+    };
+    const Case cases[] = {
+        {DBTYPE_I1, 1, 20},       {DBTYPE_I8, 8, 20},           {DBTYPE_UI8, 8, 20},
+        {DBTYPE_NUMERIC, 19, 20}, {DBTYPE_STR, 9, 20},          {DBTYPE_BYTES, 9, 20},
+        {DBTYPE_WSTR, 10, 20},    {DBTYPE_DBTIME, 6, 20},       {DBTYPE_GUID, 16, 20},
+        {DBTYPE_I4, 4, 20},       {DBTYPE_DBTIMESTAMP, 16, 20}, {DBTYPE_R8, 8, 24},
+        {DBTYPE_CY, 8, 24},       {DBTYPE_VARIANT, 24, 24},     {DBTYPE_HCHAPTER, 8, 24},
+        {DBTYPE_BSTR, 8, 24},     {DBTYPE_FILETIME, 8, 24},     {DBTYPE_DECIMAL, 16, 24},
+    };
+    for (const Case& c : cases) {
+        DynamicAccessor accessor(BlobHandling::Default, 8000);
+        FakeRowset* rowset =
+            bind(accessor, Table{{column(1, DBTYPE_UI1, 1), column(2, c.type, c.size)}});
+        EXPECT_EQ(c.value, accessor.valueOffset(1)) << c.type;
+        ASSERT_EQ(2u, rowset->lastBindings().size());
+        EXPECT_EQ(c.value, rowset->lastBindings()[1].obValue) << c.type;
+        close(accessor, rowset);
+        release(rowset);
+    }
 }
 
 TEST_F(DynamicAccessorTest, FixedLengthTypeIsNeverBoundSmallerThanItsValue) {

@@ -52,7 +52,7 @@ TEST(VersionResource, NamesTheModuleItsMakerAndTheBuildsVersion) {
         {L"ProductName", wide(TARVEL_PRODUCT_NAME)},
         {L"ProductVersion", wide(TARVEL_VERSION)},
         {L"OriginalFilename", L"tarvel-search.dll"},
-        {L"LegalCopyright", L"Copyright (C) 2026 the Tarvel team"},
+        {L"LegalCopyright", L"Copyright (c) 2026 the Tarvel team. MIT License."},
     };
     for (const auto& expected : strings) {
         wchar_t* value = nullptr;

@@ -9,6 +9,8 @@ typedef int CatalogPausedReason;
 typedef int SEARCH_TERM_EXPANSION;
 typedef int SEARCH_QUERY_SYNTAX;
 
+// COM interfaces are released, never deleted: no virtual destructor.
+// NOLINTBEGIN(cppcoreguidelines-virtual-class-destructor)
 struct ISearchCatalogManager;
 struct ISearchQueryHelper;
 
@@ -97,6 +99,7 @@ struct ISearchQueryHelper : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE put_QueryMaxResults(LONG cMaxResults) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_QueryMaxResults(LONG* pcMaxResults) = 0;
 };
+// NOLINTEND(cppcoreguidelines-virtual-class-destructor)
 
 extern "C" {
 extern const CLSID CLSID_CSearchManager;
