@@ -1,15 +1,18 @@
-# Makes the Windows package from a built tarvel-search.dll, run as cmake -P with:
+# Makes the Windows package from a built tarvel-search.dll and tarvel-host.exe, run as cmake -P
+# with:
 #   DLL      the linked DLL, with its debug information
+#   HOST     the linked tarvel-host.exe, with its debug information
 #   README   the read-me that goes into the ZIP
 #   OUT      the folder for the ZIP and the debug symbols
 #   NAME     the ZIP's name without .zip
 #   OBJCOPY, STRIP  the toolchain's binutils
 #   EPOCH    seconds since 1970 for the ZIP entries' times (the commit's time)
-# The ZIP holds tarvel-search.dll (stripped, with a debug link to tarvel-search.dll.debug),
-# README.txt and SHA256SUMS; tarvel-search.dll.debug stays beside the ZIP, for crash analysis.
+# The ZIP holds tarvel-search.dll and tarvel-host.exe (each stripped, with a debug link to its
+# .debug file), README.txt and SHA256SUMS; the .debug files stay beside the ZIP, for crash
+# analysis.
 cmake_minimum_required(VERSION 3.25)
 
-foreach(variable DLL README OUT NAME OBJCOPY STRIP EPOCH)
+foreach(variable DLL HOST README OUT NAME OBJCOPY STRIP EPOCH)
     if(NOT DEFINED ${variable})
         message(FATAL_ERROR "package.cmake needs ${variable}")
     endif()
@@ -28,16 +31,20 @@ function(run)
     endif()
 endfunction()
 
-# The symbols go to a file of their own; the DLL keeps only a link to it (name and CRC).
-file(COPY_FILE ${DLL} ${stage}/tarvel-search.dll)
-run(${OBJCOPY} --only-keep-debug tarvel-search.dll tarvel-search.dll.debug)
-run(${STRIP} --strip-all tarvel-search.dll)
-run(${OBJCOPY} --add-gnu-debuglink=tarvel-search.dll.debug tarvel-search.dll)
-file(RENAME ${stage}/tarvel-search.dll.debug ${OUT}/tarvel-search.dll.debug)
+# The symbols go to a file of their own; the file keeps only a link to it (name and CRC).
+function(strip_into_stage binary name)
+    file(COPY_FILE ${binary} ${stage}/${name})
+    run(${OBJCOPY} --only-keep-debug ${name} ${name}.debug)
+    run(${STRIP} --strip-all ${name})
+    run(${OBJCOPY} --add-gnu-debuglink=${name}.debug ${name})
+    file(RENAME ${stage}/${name}.debug ${OUT}/${name}.debug)
+endfunction()
+strip_into_stage(${DLL} tarvel-search.dll)
+strip_into_stage(${HOST} tarvel-host.exe)
 
 configure_file(${README} ${stage}/README.txt COPYONLY)
 set(sums "")
-foreach(file tarvel-search.dll README.txt)
+foreach(file tarvel-search.dll tarvel-host.exe README.txt)
     file(SHA256 ${stage}/${file} hash)
     string(APPEND sums "${hash}  ${file}\n")
 endforeach()
@@ -47,5 +54,5 @@ file(WRITE ${stage}/SHA256SUMS "${sums}")
 string(TIMESTAMP mtime "%Y-%m-%d %H:%M:%S UTC" UTC)
 file(REMOVE ${OUT}/${NAME}.zip)
 run(${CMAKE_COMMAND} -E tar cf ${OUT}/${NAME}.zip --format=zip "--mtime=${mtime}"
-    tarvel-search.dll README.txt SHA256SUMS)
-message(STATUS "Package: ${OUT}/${NAME}.zip; symbols: ${OUT}/tarvel-search.dll.debug")
+    tarvel-search.dll tarvel-host.exe README.txt SHA256SUMS)
+message(STATUS "Package: ${OUT}/${NAME}.zip; symbols: ${OUT}/*.debug")

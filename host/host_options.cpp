@@ -6,9 +6,15 @@ namespace tarvel::host {
 
 const char kUsage[] =
     "Usage: tarvel-host [options] QUERY...\n"
+    "       tarvel-host [options] --check [FOLDER]\n"
     "       tarvel-host --info\n"
     "Searches through the Tarvel Windows Search module, loaded as the file manager loads it,\n"
     "and prints every result line as it arrives.\n"
+    "\n"
+    "With --check, tells why a search would find nothing: one line for each of the module,\n"
+    "the Windows Search service (on Windows), the search manager, the index \"SystemIndex\",\n"
+    "whether FOLDER (default: the current directory) is in the indexed locations, and a search\n"
+    "for a file in FOLDER; the last line is the verdict, with what to do.\n"
     "\n"
     "Options:\n"
     "  --max N        at most N results; 0 or a negative number means no limit (default -1)\n"
@@ -17,12 +23,14 @@ const char kUsage[] =
     "                 unless --index is given)\n"
     "  --module PATH  the module file to load (default: the one beside this program)\n"
     "  --info         print the module's description and exit\n"
+    "  --check        check this machine's search for FOLDER, as above\n"
     "  -h, --help     print this help and exit\n"
     "\n"
     "Exit status: 0 when the results were listed (there may be none), 1 when the search could\n"
     "not be made or its results not written in full (no search service, a folder that cannot\n"
     "be read, output that cannot be written), 2 for bad usage or a query the query helper\n"
-    "rejects.\n"
+    "rejects. With --check: 0 when searching works, 1 when a problem was found, 2 for bad\n"
+    "usage, a FOLDER that does not exist included.\n"
     "\n"
     "The stand-in service understands a small part of the Windows Search syntax, for tests and\n"
     "trying the module out: words (all must occur in the file name, A-Z without case),\n"
@@ -91,13 +99,11 @@ bool parseHostOptions(const std::vector<WString>& arguments, const WString& defa
     options = HostOptions{};
     options.index = defaultIndex;
     bool queryOnly = false;
+    std::vector<WString> words;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const WString& argument = arguments[i];
         if (queryOnly || argument.empty() || argument[0] != u'-' || argument == ascii("-")) {
-            if (!options.query.empty()) {
-                options.query += u' ';
-            }
-            options.query += argument;
+            words.push_back(argument);
             continue;
         }
         if (argument == ascii("--")) {
@@ -110,6 +116,10 @@ bool parseHostOptions(const std::vector<WString>& arguments, const WString& defa
         }
         if (argument == ascii("--info")) {
             options.info = true;
+            continue;
+        }
+        if (argument == ascii("--check")) {
+            options.check = true;
             continue;
         }
         WString value;
@@ -148,6 +158,24 @@ bool parseHostOptions(const std::vector<WString>& arguments, const WString& defa
         }
         error = "unknown option " + utf8FromUtf16(argument);
         return false;
+    }
+    if (options.check) {
+        if (words.size() > 1) {
+            error = "--check takes one folder";
+            return false;
+        }
+        options.folder = words.empty() ? ascii(".") : words[0];
+        if (options.folder.empty()) {
+            error = "--check needs a folder";
+            return false;
+        }
+        return true;
+    }
+    for (const WString& word : words) {
+        if (!options.query.empty()) {
+            options.query += u' ';
+        }
+        options.query += word;
     }
     if (!options.help && !options.info && options.query.empty()) {
         error = "no query given";

@@ -11,6 +11,9 @@ namespace tarvel::host {
 struct HostOptions {
     bool help = false;
     bool info = false;
+    bool check = false;
+    // The folder --check is about.
+    WString folder;
     int32_t maxResults = -1;
     // Search this folder through the stand-in service; empty means the platform's own service.
     WString index;

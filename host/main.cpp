@@ -11,6 +11,7 @@
 #include "host_records.h"
 #include "search_check.h"
 #include "stand_in.h"
+#include "system_check.h"
 
 namespace tarvel::host {
 
@@ -82,6 +83,13 @@ int describe(ModuleEntryFunction entry, Host& host) {
 }
 
 int run(const HostOptions& options) {
+    WString checked;
+    if (options.check) {
+        checked = platform::absoluteFolder(options.folder);
+        if (checked.empty()) {
+            return fail("no such folder: " + platform::textForOutput(options.folder), kExitUsage);
+        }
+    }
     const ApartmentScope apartment(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     if (!apartment.usable()) {
         return fail("cannot enter a COM apartment");
@@ -105,6 +113,9 @@ int run(const HostOptions& options) {
         }
     }
     const WString path = options.module.empty() ? platform::defaultModulePath() : options.module;
+    if (options.check) {
+        return checkSearching(CheckSubject{path, checked, standIn != nullptr});
+    }
     platform::ModuleLibrary module;
     std::string reason;
     if (!module.load(path, &reason)) {

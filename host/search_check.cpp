@@ -37,13 +37,15 @@ const char* meaning(HRESULT hr) {
 
 }  // namespace
 
+std::string describeResult(HRESULT hr) {
+    const char* why = meaning(hr);
+    return (why != nullptr ? std::string(why) + " (" : std::string("(")) + code(hr) + ")";
+}
+
 std::string SearchCheck::message() const {
-    std::string text = outcome == Outcome::QueryRejected ? "the query cannot be searched"
-                                                         : "Windows Search is not available";
-    if (const char* why = meaning(hr)) {
-        text += std::string(": ") + why;
-    }
-    return text + " (" + code(hr) + ")";
+    return std::string(outcome == Outcome::QueryRejected ? "the query cannot be searched"
+                                                         : "Windows Search is not available") +
+           (meaning(hr) != nullptr ? ": " : " ") + describeResult(hr);
 }
 
 SearchCheck checkSearch(const WString& query, int32_t maxResults) {

@@ -26,6 +26,35 @@ WString defaultModulePath();
 // The absolute form of a folder's path; empty when it is no folder.
 WString absoluteFolder(const WString& path);
 
+// The names of the files (not folders) directly in folder, in no particular order.
+std::vector<WString> filesIn(const WString& folder);
+// The path of the item name in folder.
+WString childPath(const WString& folder, const WString& name);
+// A folder as the file URL Windows Search's crawl scope takes ("file:///C:/Users/ann/",
+// "file:///home/ann/"), and the folder a file URL names (slashes either way, a trailing one or
+// not); false for what is no file URL.
+WString folderUrl(const WString& folder);
+bool folderOfUrl(const WString& url, WString& folder);
+// Whether path is folder or lies below it; names compare without case where the system's do.
+bool pathWithin(const WString& path, const WString& folder);
+// Whether two paths name the same item as the system compares names.
+bool samePath(const WString& a, const WString& b);
+
+// The file version of a file from its version resource ("0.1.0.0"); empty where it has none.
+std::string fileVersion(const WString& path);
+
+// What the system's service control manager tells of a service.
+struct ServiceStatus {
+    bool queried = false;  // false: there is none to ask, or it refused; reason says which
+    bool installed = false;
+    bool running = false;
+    bool disabled = false;
+    std::string state;      // "running", "stopped", "starting", ...
+    std::string startType;  // "automatic (delayed start)", "manual", "disabled", ...
+    std::string reason;
+};
+ServiceStatus serviceStatus(const WString& name);
+
 // Every file and folder below root (not root itself, not following links), depth first, at any
 // depth and path length. A folder whose entries cannot be read or searched is reported to
 // unreadable with the system's reason; what can be listed of it still is.

@@ -116,7 +116,114 @@ HRESULT CatalogManager::GetQueryHelper(ISearchQueryHelper** ppSearchQueryHelper)
     return S_OK;
 }
 
+HRESULT CatalogManager::GetCatalogStatus(CatalogStatus* pStatus,
+                                         CatalogPausedReason* pPausedReason) {
+    if (!config_->catalogState) {
+        return unexpected("ISearchCatalogManager::GetCatalogStatus");
+    }
+    if (auto failure = enter("ISearchCatalogManager::GetCatalogStatus")) {
+        return *failure;
+    }
+    if (pStatus == nullptr || pPausedReason == nullptr) {
+        return E_POINTER;
+    }
+    const CatalogState state = config_->catalogState();
+    *pStatus = state.status;
+    *pPausedReason = state.pausedReason;
+    return S_OK;
+}
+
+HRESULT CatalogManager::NumberOfItems(LONG* plCount) {
+    if (!config_->itemCount) {
+        return unexpected("ISearchCatalogManager::NumberOfItems");
+    }
+    if (auto failure = enter("ISearchCatalogManager::NumberOfItems")) {
+        return *failure;
+    }
+    if (plCount == nullptr) {
+        return E_POINTER;
+    }
+    *plCount = config_->itemCount();
+    return S_OK;
+}
+
+HRESULT CatalogManager::NumberOfItemsToIndex(LONG* plIncrementalCount, LONG* plNotificationQueue,
+                                             LONG* plHighPriorityQueue) {
+    if (!config_->itemCount) {
+        return unexpected("ISearchCatalogManager::NumberOfItemsToIndex");
+    }
+    if (auto failure = enter("ISearchCatalogManager::NumberOfItemsToIndex")) {
+        return *failure;
+    }
+    if (plIncrementalCount == nullptr || plNotificationQueue == nullptr ||
+        plHighPriorityQueue == nullptr) {
+        return E_POINTER;
+    }
+    // The stand-in reads the folder as it is searched: nothing ever waits to be indexed.
+    *plIncrementalCount = 0;
+    *plNotificationQueue = 0;
+    *plHighPriorityQueue = 0;
+    return S_OK;
+}
+
+HRESULT CatalogManager::GetCrawlScopeManager(ISearchCrawlScopeManager** ppCrawlScopeManager) {
+    if (ppCrawlScopeManager != nullptr) {
+        *ppCrawlScopeManager = nullptr;
+    }
+    if (!config_->inCrawlScope) {
+        return unexpected("ISearchCatalogManager::GetCrawlScopeManager");
+    }
+    if (auto failure = enter("ISearchCatalogManager::GetCrawlScopeManager")) {
+        return *failure;
+    }
+    if (ppCrawlScopeManager == nullptr) {
+        return E_POINTER;
+    }
+    CrawlScopeManager* scope = CrawlScopeManager::create(watcher(), config_);
+    *ppCrawlScopeManager = scope->as<ISearchCrawlScopeManager>();
+    return S_OK;
+}
+
+// ---- CrawlScopeManager
+
+HRESULT CrawlScopeManager::IncludedInCrawlScope(LPCWSTR pszURL, BOOL* pfIsIncluded) {
+    CLUSION_REASON reason = CLUSIONREASON_UNKNOWNSCOPE;
+    return IncludedInCrawlScopeEx(pszURL, pfIsIncluded, &reason);
+}
+
+HRESULT CrawlScopeManager::IncludedInCrawlScopeEx(LPCWSTR pszURL, BOOL* pfIsIncluded,
+                                                  CLUSION_REASON* pReason) {
+    if (auto failure = enter("ISearchCrawlScopeManager::IncludedInCrawlScopeEx",
+                             [&] { return narrow(pszURL); })) {
+        return *failure;
+    }
+    if (pszURL == nullptr || pfIsIncluded == nullptr || pReason == nullptr) {
+        return E_POINTER;
+    }
+    CLUSION_REASON reason = CLUSIONREASON_UNKNOWNSCOPE;
+    *pfIsIncluded = config_->inCrawlScope(pszURL, &reason) ? TRUE : FALSE;
+    *pReason = reason;
+    return S_OK;
+}
+
 // ---- SearchManager
+
+HRESULT SearchManager::GetIndexerVersionStr(LPWSTR* ppszVersionString) {
+    if (ppszVersionString != nullptr) {
+        *ppszVersionString = nullptr;
+    }
+    if (config_->indexerVersion.empty()) {
+        return unexpected("ISearchManager::GetIndexerVersionStr");
+    }
+    if (auto failure = enter("ISearchManager::GetIndexerVersionStr")) {
+        return *failure;
+    }
+    if (ppszVersionString == nullptr) {
+        return E_POINTER;
+    }
+    *ppszVersionString = taskString(config_->indexerVersion, watcher());
+    return *ppszVersionString != nullptr ? S_OK : E_OUTOFMEMORY;
+}
 
 HRESULT SearchManager::make(ObjectWatcher* watcher, void* context, REFIID riid, void** ppv) {
     return handOut(SearchManager::create(watcher, static_cast<const SearchServiceConfig*>(context)),

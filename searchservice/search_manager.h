@@ -1,5 +1,6 @@
-// Stand-ins for the Windows Search manager, the catalog manager of "SystemIndex" and its
-// query helper. The helper's SQL comes from a generator, so that tests can script it.
+// Stand-ins for the Windows Search manager, the catalog manager of "SystemIndex", its query
+// helper and its crawl scope manager. The helper's SQL comes from a generator, so that tests can
+// script it; what the service tells of itself comes from its configuration.
 #pragma once
 
 #include <functional>
@@ -18,8 +19,21 @@ struct QueryHelperSettings {
 using SqlGenerator =
     std::function<HRESULT(const WString& query, const QueryHelperSettings& settings, WString& sql)>;
 
+// What the catalog reports of its state.
+struct CatalogState {
+    CatalogStatus status = CATALOG_STATUS_IDLE;
+    CatalogPausedReason pausedReason = CATALOG_PAUSED_REASON_NONE;
+};
+
 struct SearchServiceConfig {
     SqlGenerator generator;
+    // What the service tells of itself, each answered only when set: the indexer's version,
+    // the catalog's state and the number of items it holds, and whether a file URL lies in the
+    // crawl scope (and by which rule).
+    WString indexerVersion;
+    std::function<CatalogState()> catalogState;
+    std::function<LONG()> itemCount;
+    std::function<bool(const WString& url, CLUSION_REASON* reason)> inCrawlScope;
 };
 
 class QueryHelper final : public ComObject<QueryHelper, ISearchQueryHelper> {
@@ -63,7 +77,8 @@ public:
     HRESULT STDMETHODCALLTYPE get_Name(LPWSTR* pszName) override;
     TARVEL_NOT_SERVED(ISearchCatalogManager, GetParameter, LPCWSTR, PROPVARIANT**)
     TARVEL_NOT_SERVED(ISearchCatalogManager, SetParameter, LPCWSTR, PROPVARIANT*)
-    TARVEL_NOT_SERVED(ISearchCatalogManager, GetCatalogStatus, CatalogStatus*, CatalogPausedReason*)
+    HRESULT STDMETHODCALLTYPE GetCatalogStatus(CatalogStatus* pStatus,
+                                               CatalogPausedReason* pPausedReason) override;
     TARVEL_NOT_SERVED(ISearchCatalogManager, Reset)
     TARVEL_NOT_SERVED(ISearchCatalogManager, Reindex)
     TARVEL_NOT_SERVED(ISearchCatalogManager, ReindexMatchingURLs, LPCWSTR)
@@ -72,8 +87,10 @@ public:
     TARVEL_NOT_SERVED(ISearchCatalogManager, get_ConnectTimeout, DWORD*)
     TARVEL_NOT_SERVED(ISearchCatalogManager, put_DataTimeout, DWORD)
     TARVEL_NOT_SERVED(ISearchCatalogManager, get_DataTimeout, DWORD*)
-    TARVEL_NOT_SERVED(ISearchCatalogManager, NumberOfItems, LONG*)
-    TARVEL_NOT_SERVED(ISearchCatalogManager, NumberOfItemsToIndex, LONG*, LONG*, LONG*)
+    HRESULT STDMETHODCALLTYPE NumberOfItems(LONG* plCount) override;
+    HRESULT STDMETHODCALLTYPE NumberOfItemsToIndex(LONG* plIncrementalCount,
+                                                   LONG* plNotificationQueue,
+                                                   LONG* plHighPriorityQueue) override;
     TARVEL_NOT_SERVED(ISearchCatalogManager, URLBeingIndexed, LPWSTR*)
     TARVEL_NOT_SERVED(ISearchCatalogManager, GetURLIndexingState, LPCWSTR, DWORD*)
     TARVEL_NOT_SERVED(ISearchCatalogManager, GetPersistentItemsChangedSink, IUnknown**)
@@ -87,7 +104,32 @@ public:
     HRESULT STDMETHODCALLTYPE GetQueryHelper(ISearchQueryHelper** ppSearchQueryHelper) override;
     TARVEL_NOT_SERVED(ISearchCatalogManager, put_DiacriticSensitivity, BOOL)
     TARVEL_NOT_SERVED(ISearchCatalogManager, get_DiacriticSensitivity, BOOL*)
-    TARVEL_NOT_SERVED(ISearchCatalogManager, GetCrawlScopeManager, IUnknown**)
+    HRESULT STDMETHODCALLTYPE
+    GetCrawlScopeManager(ISearchCrawlScopeManager** ppCrawlScopeManager) override;
+
+private:
+    const SearchServiceConfig* config_;
+};
+
+// The crawl scope of the service: the folder it indexes, and what lies below.
+class CrawlScopeManager final : public ComObject<CrawlScopeManager, ISearchCrawlScopeManager> {
+public:
+    CrawlScopeManager(ObjectWatcher* watcher, const SearchServiceConfig* config)
+        : ComObject(watcher, "ISearchCrawlScopeManager"), config_(config) {}
+
+    TARVEL_NOT_SERVED(ISearchCrawlScopeManager, AddDefaultScopeRule, LPCWSTR, BOOL, DWORD)
+    TARVEL_NOT_SERVED(ISearchCrawlScopeManager, AddRoot, IUnknown*)
+    TARVEL_NOT_SERVED(ISearchCrawlScopeManager, RemoveRoot, LPCWSTR)
+    TARVEL_NOT_SERVED(ISearchCrawlScopeManager, EnumerateRoots, IUnknown**)
+    TARVEL_NOT_SERVED(ISearchCrawlScopeManager, AddHierarchicalScope, LPCWSTR, BOOL, BOOL, BOOL)
+    TARVEL_NOT_SERVED(ISearchCrawlScopeManager, AddUserScopeRule, LPCWSTR, BOOL, BOOL, DWORD)
+    TARVEL_NOT_SERVED(ISearchCrawlScopeManager, RemoveScopeRule, LPCWSTR)
+    TARVEL_NOT_SERVED(ISearchCrawlScopeManager, EnumerateScopeRules, IUnknown**)
+    TARVEL_NOT_SERVED(ISearchCrawlScopeManager, HasParentScopeRule, LPCWSTR, BOOL*)
+    TARVEL_NOT_SERVED(ISearchCrawlScopeManager, HasChildScopeRule, LPCWSTR, BOOL*)
+    HRESULT STDMETHODCALLTYPE IncludedInCrawlScope(LPCWSTR pszURL, BOOL* pfIsIncluded) override;
+    HRESULT STDMETHODCALLTYPE IncludedInCrawlScopeEx(LPCWSTR pszURL, BOOL* pfIsIncluded,
+                                                     CLUSION_REASON* pReason) override;
 
 private:
     const SearchServiceConfig* config_;
@@ -101,7 +143,7 @@ public:
     // The class object's maker; context is the SearchServiceConfig.
     static HRESULT make(ObjectWatcher* watcher, void* context, REFIID riid, void** ppv);
 
-    TARVEL_NOT_SERVED(ISearchManager, GetIndexerVersionStr, LPWSTR*)
+    HRESULT STDMETHODCALLTYPE GetIndexerVersionStr(LPWSTR* ppszVersionString) override;
     TARVEL_NOT_SERVED(ISearchManager, GetIndexerVersion, DWORD*, DWORD*)
     TARVEL_NOT_SERVED(ISearchManager, GetParameter, LPCWSTR, PROPVARIANT**)
     TARVEL_NOT_SERVED(ISearchManager, SetParameter, LPCWSTR, const PROPVARIANT*)

@@ -1,5 +1,8 @@
 #include "search_service.h"
 
+#include <climits>
+
+#include "host_platform.h"
 #include "query_syntax.h"
 
 namespace tarvel::service {
@@ -15,6 +18,16 @@ SearchService::SearchService(WString root, ObjectWatcher* watcher,
                              DirectoryIndex::Unreadable unreadable)
     : root_(std::move(root)), watcher_(watcher), unreadable_(std::move(unreadable)) {
     searchConfig_.generator = generateSql;
+    searchConfig_.indexerVersion = utf16FromUtf8("Tarvel stand-in");
+    searchConfig_.catalogState = [this] { return catalogState(); };
+    searchConfig_.itemCount = [this] { return itemCount(); };
+    searchConfig_.inCrawlScope = [this](const WString& url, CLUSION_REASON* reason) {
+        WString folder;
+        const bool inside =
+            platform::folderOfUrl(url, folder) && platform::pathWithin(folder, root_);
+        *reason = inside ? CLUSIONREASON_DEFAULT : CLUSIONREASON_UNKNOWNSCOPE;
+        return inside;
+    };
     providerConfig_.initialize = [this] { return index_.build(root_, unreadable_); };
     providerConfig_.backend = [this](const WString& text, std::shared_ptr<const Table>& table) {
         return execute(text, table);
@@ -40,6 +53,19 @@ HRESULT SearchService::start() {
 void SearchService::stop() {
     progId_.remove();
     registration_.revoke();
+}
+
+LONG SearchService::itemCount() const {
+    long count = 0;
+    platform::walkFolder(
+        root_,
+        [&count](const WString&, const WString&) {
+            if (count < LONG_MAX) {
+                ++count;
+            }
+        },
+        [](const WString&, const std::string&) {});
+    return LONG(count);
 }
 
 HRESULT SearchService::execute(const WString& text, std::shared_ptr<const Table>& table) const {

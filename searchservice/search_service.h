@@ -37,8 +37,14 @@ protected:
     // DBSTATUS_E_UNAVAILABLE). A service that misbehaves on purpose says otherwise.
     virtual DBLENGTH pathColumnUnits() const { return kPathColumnSize; }
     virtual bool deliverable(const WString&) const { return true; }
+    // The catalog's state as the service reports it: idle, since the folder is read as it is
+    // searched and nothing ever waits to be indexed.
+    virtual CatalogState catalogState() const { return CatalogState{}; }
 
 private:
+    // The items below the folder, counted afresh.
+    LONG itemCount() const;
+
     WString root_;
     ObjectWatcher* watcher_;
     DirectoryIndex::Unreadable unreadable_;

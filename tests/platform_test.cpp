@@ -7,6 +7,7 @@
 
 #include "common/com_ptr.h"
 #include "common/utf.h"
+#include "host_platform.h"
 #include "platform_support.h"
 
 namespace tarvel {
@@ -190,6 +191,42 @@ TEST(ComPtrHolder, ResetClearsTheFieldBeforeReleasing) {
     EXPECT_EQ(0u, probe.references);
     holder.reset();
     EXPECT_EQ(0u, probe.references) << "a second reset releases nothing";
+}
+
+}  // namespace
+}  // namespace tarvel
+
+namespace tarvel {
+namespace {
+
+TEST(FolderUrls, AFolderAndItsFileUrlNameEachOther) {
+    // A folder of this platform, written as a file URL with either slash, with and without the
+    // trailing one, and a path below it that the URL's folder holds.
+#ifdef _WIN32
+    const WString folder = L"C:\\Users\\ann";
+    const WString url = L"file:///C:/Users/ann/";
+    const WString forms[] = {url, L"file:///C:/Users/ann", L"file:///C:\\Users\\ann\\",
+                             L"FILE:///c:/users/ANN/"};
+    const WString inside = L"c:\\users\\ann\\docs";
+    const WString beside = L"C:\\Users\\anna";
+#else
+    const WString folder = utf16FromUtf8("/home/ann");
+    const WString url = utf16FromUtf8("file:///home/ann/");
+    const WString forms[] = {url, utf16FromUtf8("file:///home/ann"),
+                             utf16FromUtf8("file:///home\\ann\\")};
+    const WString inside = utf16FromUtf8("/home/ann/docs");
+    const WString beside = utf16FromUtf8("/home/anna");
+#endif
+    EXPECT_EQ(url, platform::folderUrl(folder));
+    for (const WString& form : forms) {
+        WString named;
+        ASSERT_TRUE(platform::folderOfUrl(form, named)) << utf8FromUtf16(form);
+        EXPECT_TRUE(platform::samePath(folder, named)) << utf8FromUtf16(named);
+        EXPECT_TRUE(platform::pathWithin(inside, named));
+        EXPECT_FALSE(platform::pathWithin(beside, named));
+    }
+    WString none;
+    EXPECT_FALSE(platform::folderOfUrl(utf16FromUtf8("http://x/"), none));
 }
 
 }  // namespace

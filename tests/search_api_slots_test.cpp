@@ -87,5 +87,66 @@ TEST_F(SearchApiSlots, TheQueryHelperSlotsTheModuleCalls) {
     itf->Release();
 }
 
+TEST_F(SearchApiSlots, TheSlotsTarvelHostsCheckCalls) {
+    config_.indexerVersion = TARVEL_UTF16("7.0");
+    config_.catalogState = [] {
+        return service::CatalogState{CATALOG_STATUS_PAUSED, CATALOG_PAUSED_REASON_LOW_DISK};
+    };
+    config_.itemCount = [] { return LONG(42); };
+    config_.inCrawlScope = [](const WString&, CLUSION_REASON* reason) {
+        *reason = CLUSIONREASON_USER;
+        return true;
+    };
+    ISearchManager* manager =
+        SearchManager::create(&instrumentation_, &config_)->as<ISearchManager>();
+    using VersionFn = HRESULT(STDMETHODCALLTYPE*)(ISearchManager*, LPWSTR*);
+    LPWSTR version = nullptr;
+    EXPECT_EQ(S_OK, slot<VersionFn>(manager, 3)(manager, &version));
+    EXPECT_EQ("ISearchManager::GetIndexerVersionStr()", lastCall());
+    ASSERT_NE(nullptr, version);
+    EXPECT_EQ(WString(TARVEL_UTF16("7.0")), WString(version));
+    CoTaskMemFree(version);
+    manager->Release();
+
+    ISearchCatalogManager* catalog =
+        CatalogManager::create(&instrumentation_, &config_)->as<ISearchCatalogManager>();
+    using StatusFn =
+        HRESULT(STDMETHODCALLTYPE*)(ISearchCatalogManager*, CatalogStatus*, CatalogPausedReason*);
+    CatalogStatus status = 0;
+    CatalogPausedReason reason = 0;
+    EXPECT_EQ(S_OK, slot<StatusFn>(catalog, 6)(catalog, &status, &reason));
+    EXPECT_EQ("ISearchCatalogManager::GetCatalogStatus()", lastCall());
+    EXPECT_EQ(1, status);
+    EXPECT_EQ(6, reason);
+    using CountFn = HRESULT(STDMETHODCALLTYPE*)(ISearchCatalogManager*, LONG*);
+    LONG items = 0;
+    EXPECT_EQ(S_OK, slot<CountFn>(catalog, 15)(catalog, &items));
+    EXPECT_EQ("ISearchCatalogManager::NumberOfItems()", lastCall());
+    EXPECT_EQ(42, items);
+    using WaitingFn = HRESULT(STDMETHODCALLTYPE*)(ISearchCatalogManager*, LONG*, LONG*, LONG*);
+    LONG waiting[3] = {7, 7, 7};
+    EXPECT_EQ(S_OK, slot<WaitingFn>(catalog, 16)(catalog, &waiting[0], &waiting[1], &waiting[2]));
+    EXPECT_EQ("ISearchCatalogManager::NumberOfItemsToIndex()", lastCall());
+    EXPECT_EQ(0, waiting[0] + waiting[1] + waiting[2]);
+    using ScopeFn = HRESULT(STDMETHODCALLTYPE*)(ISearchCatalogManager*, ISearchCrawlScopeManager**);
+    ISearchCrawlScopeManager* scope = nullptr;
+    EXPECT_EQ(S_OK, slot<ScopeFn>(catalog, 28)(catalog, &scope));
+    EXPECT_EQ("ISearchCatalogManager::GetCrawlScopeManager()", lastCall());
+    catalog->Release();
+    ASSERT_NE(nullptr, scope);
+
+    using IncludedFn =
+        HRESULT(STDMETHODCALLTYPE*)(ISearchCrawlScopeManager*, LPCWSTR, BOOL*, CLUSION_REASON*);
+    BOOL included = FALSE;
+    CLUSION_REASON clusion = 0;
+    EXPECT_EQ(S_OK,
+              slot<IncludedFn>(scope, 14)(scope, TARVEL_UTF16("file:///d/"), &included, &clusion));
+    EXPECT_EQ("ISearchCrawlScopeManager::IncludedInCrawlScopeEx(file:///d/)", lastCall());
+    EXPECT_TRUE(included);
+    EXPECT_EQ(2, clusion);
+    scope->Release();
+    EXPECT_EQ(std::vector<std::string>{}, instrumentation_.liveObjects());
+}
+
 }  // namespace
 }  // namespace tarvel

@@ -11,24 +11,33 @@
 namespace tarvel {
 namespace {
 
-// The module file beside the folder of this test program.
-std::wstring moduleFile() {
+// A file of the build beside the folder of this test program.
+std::wstring builtFile(const wchar_t* name) {
     wchar_t self[32768];
     const DWORD length = GetModuleFileNameW(nullptr, self, 32768);
     std::wstring path(self, length);
     path = path.substr(0, path.find_last_of(L"\\/"));
-    return path.substr(0, path.find_last_of(L"\\/")) + L"\\tarvel-search.dll";
+    return path.substr(0, path.find_last_of(L"\\/")) + L"\\" + name;
 }
 
 std::wstring wide(const char* text) {
     return std::wstring(text, text + std::char_traits<char>::length(text));
 }
 
-TEST(VersionResource, NamesTheModuleItsMakerAndTheBuildsVersion) {
-    const std::wstring file = moduleFile();
+struct ShippedFile {
+    const wchar_t* name;
+    DWORD type;
+    std::wstring description;
+};
+
+class VersionResource : public ::testing::TestWithParam<ShippedFile> {};
+
+TEST_P(VersionResource, NamesTheFileItsMakerAndTheBuildsVersion) {
+    const ShippedFile& shipped = GetParam();
+    const std::wstring file = builtFile(shipped.name);
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
-    ASSERT_NE(0u, size) << "no version resource in the module";
+    ASSERT_NE(0u, size) << "no version resource in the file";
     std::vector<BYTE> data(size);
     ASSERT_TRUE(GetFileVersionInfoW(file.c_str(), 0, size, data.data()));
 
@@ -40,18 +49,18 @@ TEST(VersionResource, NamesTheModuleItsMakerAndTheBuildsVersion) {
     EXPECT_EQ(DWORD(TARVEL_VERSION_PATCH << 16), fixed->dwFileVersionLS);
     EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
     EXPECT_EQ(fixed->dwFileVersionLS, fixed->dwProductVersionLS);
-    EXPECT_EQ(DWORD(VFT_DLL), fixed->dwFileType);
+    EXPECT_EQ(shipped.type, fixed->dwFileType);
 
     const struct {
         const wchar_t* name;
         std::wstring value;
     } strings[] = {
         {L"CompanyName", L"Tarvel"},
-        {L"FileDescription", wide(TARVEL_MODULE_DESCRIPTION)},
+        {L"FileDescription", shipped.description},
         {L"FileVersion", wide(TARVEL_VERSION)},
         {L"ProductName", wide(TARVEL_PRODUCT_NAME)},
         {L"ProductVersion", wide(TARVEL_VERSION)},
-        {L"OriginalFilename", L"tarvel-search.dll"},
+        {L"OriginalFilename", shipped.name},
         {L"LegalCopyright", L"Copyright (c) 2026 the Tarvel team. MIT License."},
     };
     for (const auto& expected : strings) {
@@ -63,6 +72,17 @@ TEST(VersionResource, NamesTheModuleItsMakerAndTheBuildsVersion) {
         EXPECT_EQ(expected.value, std::wstring(value)) << std::string(key.begin(), key.end());
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Package, VersionResource,
+    ::testing::Values(ShippedFile{L"tarvel-search.dll", VFT_DLL, wide(TARVEL_MODULE_DESCRIPTION)},
+                      ShippedFile{
+                          L"tarvel-host.exe", VFT_APP,
+                          L"tarvel-host: searches through the module and checks why a search finds "
+                          L"nothing"}),
+    [](const ::testing::TestParamInfo<ShippedFile>& file) {
+        return file.index == 0 ? std::string("TheModule") : std::string("TheHost");
+    });
 
 }  // namespace
 }  // namespace tarvel

@@ -33,6 +33,7 @@ TARVEL_IID_OF(IRowsetChange)
 TARVEL_IID_OF(IRowsetInfo)
 TARVEL_IID_OF(ISearchManager)
 TARVEL_IID_OF(ISearchCatalogManager)
+TARVEL_IID_OF(ISearchCrawlScopeManager)
 TARVEL_IID_OF(ISearchQueryHelper)
 
 #undef TARVEL_IID_OF

@@ -1,6 +1,7 @@
-// The Windows Search interfaces the module and the stand-in service use. Neither the MinGW-w64
-// headers nor the non-Windows layer ship them, so both builds take them from here. A COM call
-// goes through the vtable slot, so every method is declared, in the platform's order.
+// The Windows Search interfaces the module, tarvel-host's check and the stand-in service use.
+// Neither the MinGW-w64 headers nor the non-Windows layer ship them, so both builds take them
+// from here. A COM call goes through the vtable slot, so every method up to the last one called
+// is declared, in the platform's order.
 #pragma once
 
 typedef int PROXY_ACCESS;
@@ -8,10 +9,42 @@ typedef int CatalogStatus;
 typedef int CatalogPausedReason;
 typedef int SEARCH_TERM_EXPANSION;
 typedef int SEARCH_QUERY_SYNTAX;
+typedef int CLUSION_REASON;
+
+// The values of the enumerations tarvel-host's check reads, as the platform publishes them.
+enum : CatalogStatus {
+    CATALOG_STATUS_IDLE = 0,
+    CATALOG_STATUS_PAUSED = 1,
+    CATALOG_STATUS_RECOVERING = 2,
+    CATALOG_STATUS_FULL_CRAWL = 3,
+    CATALOG_STATUS_INCREMENTAL_CRAWL = 4,
+    CATALOG_STATUS_PROCESSING_NOTIFICATIONS = 5,
+    CATALOG_STATUS_SHUTTING_DOWN = 6,
+};
+enum : CatalogPausedReason {
+    CATALOG_PAUSED_REASON_NONE = 0,
+    CATALOG_PAUSED_REASON_HIGH_IO = 1,
+    CATALOG_PAUSED_REASON_HIGH_CPU = 2,
+    CATALOG_PAUSED_REASON_HIGH_NTF_RATE = 3,
+    CATALOG_PAUSED_REASON_LOW_BATTERY = 4,
+    CATALOG_PAUSED_REASON_LOW_MEMORY = 5,
+    CATALOG_PAUSED_REASON_LOW_DISK = 6,
+    CATALOG_PAUSED_REASON_DELAYED_RECOVERY = 7,
+    CATALOG_PAUSED_REASON_USER_ACTIVE = 8,
+    CATALOG_PAUSED_REASON_EXTERNAL = 9,
+    CATALOG_PAUSED_REASON_UPGRADING = 10,
+};
+enum : CLUSION_REASON {
+    CLUSIONREASON_UNKNOWNSCOPE = 0,
+    CLUSIONREASON_DEFAULT = 1,
+    CLUSIONREASON_USER = 2,
+    CLUSIONREASON_GROUPPOLICY = 3,
+};
 
 // COM interfaces are released, never deleted: no virtual destructor.
 // NOLINTBEGIN(cppcoreguidelines-virtual-class-destructor)
 struct ISearchCatalogManager;
+struct ISearchCrawlScopeManager;
 struct ISearchQueryHelper;
 
 struct ISearchManager : public IUnknown {
@@ -69,7 +102,31 @@ struct ISearchCatalogManager : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetQueryHelper(ISearchQueryHelper** ppSearchQueryHelper) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_DiacriticSensitivity(BOOL fDiacriticSensitive) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_DiacriticSensitivity(BOOL* pfDiacriticSensitive) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetCrawlScopeManager(IUnknown** ppCrawlScopeManager) = 0;
+    virtual HRESULT STDMETHODCALLTYPE
+    GetCrawlScopeManager(ISearchCrawlScopeManager** ppCrawlScopeManager) = 0;
+};
+
+// Declared up to the last slot called, IncludedInCrawlScopeEx (14); the enumerators and the
+// search root, which nothing here uses, are passed as IUnknown.
+struct ISearchCrawlScopeManager : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE AddDefaultScopeRule(LPCWSTR pszURL, BOOL fInclude,
+                                                          DWORD fFollowFlags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE AddRoot(IUnknown* pSearchRoot) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RemoveRoot(LPCWSTR pszURL) = 0;
+    virtual HRESULT STDMETHODCALLTYPE EnumerateRoots(IUnknown** ppSearchRoots) = 0;
+    virtual HRESULT STDMETHODCALLTYPE AddHierarchicalScope(LPCWSTR pszURL, BOOL fInclude,
+                                                           BOOL fDefault,
+                                                           BOOL fOverrideChildren) = 0;
+    virtual HRESULT STDMETHODCALLTYPE AddUserScopeRule(LPCWSTR pszURL, BOOL fInclude,
+                                                       BOOL fOverrideChildren,
+                                                       DWORD fFollowFlags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RemoveScopeRule(LPCWSTR pszRule) = 0;
+    virtual HRESULT STDMETHODCALLTYPE EnumerateScopeRules(IUnknown** ppSearchScopeRules) = 0;
+    virtual HRESULT STDMETHODCALLTYPE HasParentScopeRule(LPCWSTR pszURL, BOOL* pfHasParentRule) = 0;
+    virtual HRESULT STDMETHODCALLTYPE HasChildScopeRule(LPCWSTR pszURL, BOOL* pfHasChildRule) = 0;
+    virtual HRESULT STDMETHODCALLTYPE IncludedInCrawlScope(LPCWSTR pszURL, BOOL* pfIsIncluded) = 0;
+    virtual HRESULT STDMETHODCALLTYPE IncludedInCrawlScopeEx(LPCWSTR pszURL, BOOL* pfIsIncluded,
+                                                             CLUSION_REASON* pReason) = 0;
 };
 
 struct ISearchQueryHelper : public IUnknown {
@@ -106,4 +163,5 @@ extern const CLSID CLSID_CSearchManager;
 extern const IID IID_ISearchManager;
 extern const IID IID_ISearchCatalogManager;
 extern const IID IID_ISearchQueryHelper;
+extern const IID IID_ISearchCrawlScopeManager;
 }

@@ -52,6 +52,74 @@ WString absoluteFolder(const WString& path) {
     return utf16FromFileName(resolved);
 }
 
+std::vector<WString> filesIn(const WString& folder) {
+    std::vector<WString> names;
+    DIR* directory = opendir(fileNameFromUtf16(folder).c_str());
+    if (directory == nullptr) {
+        return names;
+    }
+    while (const dirent* entry = readdir(directory)) {
+        struct stat info;
+        if (fstatat(dirfd(directory), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode)) {
+            names.push_back(utf16FromFileName(entry->d_name));
+        }
+    }
+    closedir(directory);
+    return names;
+}
+
+WString childPath(const WString& folder, const WString& name) {
+    if (!folder.empty() && folder.back() == u'/') {
+        return folder + name;
+    }
+    return folder + u'/' + name;
+}
+
+WString folderUrl(const WString& folder) {
+    WString url = utf16FromUtf8("file://") + folder;
+    if (url.back() != u'/') {
+        url += u'/';
+    }
+    return url;
+}
+
+bool folderOfUrl(const WString& url, WString& folder) {
+    const WString scheme = utf16FromUtf8("file://");
+    if (url.rfind(scheme, 0) != 0 || url.size() == scheme.size() || url[scheme.size()] != u'/') {
+        return false;
+    }
+    folder = url.substr(scheme.size());
+    for (WCHAR& unit : folder) {
+        unit = unit == u'\\' ? u'/' : unit;
+    }
+    while (folder.size() > 1 && folder.back() == u'/') {
+        folder.pop_back();
+    }
+    return true;
+}
+
+bool pathWithin(const WString& path, const WString& folder) {
+    if (path.rfind(folder, 0) != 0) {
+        return false;
+    }
+    return path.size() == folder.size() || folder == utf16FromUtf8("/") ||
+           path[folder.size()] == u'/';
+}
+
+bool samePath(const WString& a, const WString& b) {
+    return a == b;
+}
+
+std::string fileVersion(const WString&) {
+    return std::string();
+}
+
+ServiceStatus serviceStatus(const WString&) {
+    ServiceStatus status;
+    status.reason = "this system has no Windows service control manager";
+    return status;
+}
+
 namespace {
 
 using Visit = std::function<void(const WString& path, const WString& name)>;

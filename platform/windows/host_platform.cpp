@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
+#include <winsvc.h>
+#include <winver.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -107,6 +109,177 @@ WString absoluteFolder(const WString& path) {
         return WString();
     }
     return result;
+}
+
+std::vector<WString> filesIn(const WString& folder) {
+    std::vector<WString> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileExW(extended(childPath(folder, L"*")).c_str(), FindExInfoBasic,
+                                     &found, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            names.push_back(found.cFileName);
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+WString childPath(const WString& folder, const WString& name) {
+    if (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) {
+        return folder + name;
+    }
+    return folder + L"\\" + name;
+}
+
+WString folderUrl(const WString& folder) {
+    WString path = folder;
+    for (wchar_t& unit : path) {
+        unit = unit == L'\\' ? L'/' : unit;
+    }
+    // A share (//server/share) keeps its server as the URL's host.
+    WString url = path.rfind(L"//", 0) == 0 ? L"file:" + path : L"file:///" + path;
+    if (url.back() != L'/') {
+        url += L'/';
+    }
+    return url;
+}
+
+bool folderOfUrl(const WString& url, WString& folder) {
+    if (url.size() < 8 || CompareStringOrdinal(url.c_str(), 7, L"file://", 7, TRUE) != CSTR_EQUAL) {
+        return false;
+    }
+    WString path = url.substr(7);
+    for (wchar_t& unit : path) {
+        unit = unit == L'/' ? L'\\' : unit;
+    }
+    if (path.size() >= 3 && path[0] == L'\\' && path[2] == L':') {
+        path.erase(0, 1);  // file:///C:/... names C:\...
+    } else if (!path.empty() && path[0] != L'\\') {
+        path = L"\\\\" + path;  // file://server/share/... names \\server\share\...
+    }
+    while (path.size() > 3 && path.back() == L'\\') {
+        path.pop_back();
+    }
+    folder = path;
+    return !folder.empty();
+}
+
+bool samePath(const WString& a, const WString& b) {
+    return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+bool pathWithin(const WString& path, const WString& folder) {
+    if (path.size() < folder.size() ||
+        CompareStringOrdinal(path.c_str(), int(folder.size()), folder.c_str(), int(folder.size()),
+                             TRUE) != CSTR_EQUAL) {
+        return false;
+    }
+    return path.size() == folder.size() || folder.back() == L'\\' || path[folder.size()] == L'\\';
+}
+
+std::string fileVersion(const WString& path) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    if (size == 0) {
+        return std::string();
+    }
+    std::vector<BYTE> data(size);
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data()) ||
+        !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) ||
+        fixed == nullptr || length < sizeof *fixed) {
+        return std::string();
+    }
+    return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+           std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+           std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
+           std::to_string(LOWORD(fixed->dwFileVersionLS));
+}
+
+namespace {
+
+const char* stateName(DWORD state) {
+    switch (state) {
+        case SERVICE_RUNNING:
+            return "running";
+        case SERVICE_STOPPED:
+            return "stopped";
+        case SERVICE_START_PENDING:
+            return "starting";
+        case SERVICE_STOP_PENDING:
+            return "stopping";
+        case SERVICE_PAUSED:
+            return "paused";
+        default:
+            return "changing state";
+    }
+}
+
+std::string startTypeName(SC_HANDLE service, DWORD type) {
+    switch (type) {
+        case SERVICE_AUTO_START: {
+            SERVICE_DELAYED_AUTO_START_INFO delayed{};
+            DWORD needed = 0;
+            const bool isDelayed =
+                QueryServiceConfig2W(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO,
+                                     reinterpret_cast<BYTE*>(&delayed), sizeof delayed, &needed) &&
+                delayed.fDelayedAutostart;
+            return isDelayed ? "automatic (delayed start)" : "automatic";
+        }
+        case SERVICE_DEMAND_START:
+            return "manual";
+        case SERVICE_DISABLED:
+            return "disabled";
+        default:
+            return "boot or system";
+    }
+}
+
+}  // namespace
+
+ServiceStatus serviceStatus(const WString& name) {
+    ServiceStatus status;
+    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    if (manager == nullptr) {
+        status.reason = reasonOf(GetLastError());
+        return status;
+    }
+    SC_HANDLE service =
+        OpenServiceW(manager, name.c_str(), SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG);
+    if (service == nullptr) {
+        const DWORD error = GetLastError();
+        status.queried = error == ERROR_SERVICE_DOES_NOT_EXIST;
+        status.reason = reasonOf(error);
+        CloseServiceHandle(manager);
+        return status;
+    }
+    status.installed = true;
+    SERVICE_STATUS_PROCESS process{};
+    DWORD needed = 0;
+    if (QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&process),
+                             sizeof process, &needed)) {
+        status.queried = true;
+        status.running = process.dwCurrentState == SERVICE_RUNNING;
+        status.state = stateName(process.dwCurrentState);
+    } else {
+        status.reason = reasonOf(GetLastError());
+    }
+    QueryServiceConfigW(service, nullptr, 0, &needed);
+    std::vector<BYTE> config(needed != 0 ? needed : 1);
+    auto* settings = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(config.data());
+    if (needed != 0 && QueryServiceConfigW(service, settings, needed, &needed)) {
+        status.disabled = settings->dwStartType == SERVICE_DISABLED;
+        status.startType = startTypeName(service, settings->dwStartType);
+    }
+    CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+    return status;
 }
 
 void walkFolder(const WString& root, const Visit& visit, const Unreadable& unreadable) {

@@ -241,6 +241,64 @@ def check_honesty(runner, args, root, index, module, items):
     check_posix_honesty(runner, root, module)
 
 
+def check_the_check(runner, args, module, to_output_path):
+    """tarvel-host --check: its findings in order, its verdict and exit status."""
+    work = os.path.join(os.path.dirname(os.path.abspath(args.work)), "e2e", "check")
+    if os.path.exists(work):
+        shutil.rmtree(work)
+    index = os.path.join(work, "index")
+    for folder in ("sub", "nofiles/inner"):
+        os.makedirs(os.path.join(index, folder))
+    for name in ("b.txt", "a report.txt", "sub/c.txt"):
+        open(os.path.join(index, name), "w").close()
+    os.makedirs(os.path.join(work, "outside"))
+    open(os.path.join(work, "outside", "x.txt"), "w").close()
+    index_path = to_output_path(index)
+
+    def check(what, folder, expected_status, expected, host=None, settings=None, base=None):
+        arguments = (base if base is not None else ["--index", index_path]) + \
+            ["--module", module, "--check", to_output_path(folder)]
+        status, out, err = runner.run(arguments, settings, host=host)
+        lines = out.split("\n")[:-1]
+        labels = [line.split(": ", 1)[0] for line in lines]
+        ok = status == expected_status and lines and lines[-1].startswith("verdict: ")
+        for label, fragment in expected:
+            ok = ok and any(line.startswith(label + ": ") and fragment in line for line in lines)
+        runner.check("check " + what, ok and labels == [label for label, _ in expected],
+                     "%d\n  %s\n%s" % (status, "\n  ".join(lines), err))
+
+    module_line = ("module", "exports ModuleEntry")
+    manager = ("search manager", "created, indexer version Tarvel stand-in")
+    catalog = ("catalog SystemIndex", "idle, 6 items, 0 to index")
+    check("when all is well", index, 0, [
+        module_line, manager, catalog,
+        ("folder", to_output_path(index) + " is in the indexed locations"),
+        ("search", '"a report.txt" came back: 1 line, the first after'),
+        ("verdict", "searching works")])
+    check("of a folder outside the index", os.path.join(work, "outside"), 1, [
+        module_line, manager, catalog, ("folder", "is not in the indexed locations"),
+        ("search", '"x.txt" did not come back: 0 lines'),
+        ("verdict", "outside is not in the indexed locations")])
+    check("of a folder without files", os.path.join(index, "nofiles"), 0, [
+        module_line, manager, catalog, ("folder", "is in the indexed locations"),
+        ("search", "skipped: "), ("verdict", "searching works (no file in the folder")])
+    check("of a paused catalog", os.path.join(index, "sub"), 1, [
+        module_line, manager,
+        ("catalog SystemIndex", "paused (someone is using the computer"),
+        ("folder", "is in the indexed locations"), ("search", '"c.txt" came back: 1 line'),
+        ("verdict", "indexing is paused")],
+        host=args.test_host, settings={"TARVEL_STANDIN_PAUSED": "8"})
+    if args.wine:
+        # The machine's own service, which Wine has not: the check stops at it and names it.
+        check("without a search service", index, 1, [
+            module_line, ("service", "Windows Search (WSearch) is not installed"),
+            ("verdict", "Windows Search is not installed")], base=[])
+    status, out, err = runner.run(["--module", module, "--check",
+                                   to_output_path(os.path.join(work, "missing"))])
+    runner.check("check of a folder that does not exist", status == 2 and out == "" and
+                 "no such folder" in err, "%d %s" % (status, err))
+
+
 def check_posix_honesty(runner, root, module):
     work = os.path.join(os.path.dirname(root), "honesty")
     if os.path.exists(work):
@@ -422,6 +480,7 @@ def main():
                  "%d %s" % (status, err))
 
     check_honesty(runner, args, root, index, module, items)
+    check_the_check(runner, args, module, to_output_path)
 
     print("%d checks, %d failed; %d items indexed, longest path %d units" %
           (runner.checks, runner.failures, len(items), longest))

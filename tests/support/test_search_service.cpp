@@ -17,6 +17,10 @@ TestSearchService::TestSearchService(WString root, service::DirectoryIndex::Unre
             pathUnits_ = value;
         }
     }
+    if (const char* reason = std::getenv("TARVEL_STANDIN_PAUSED")) {
+        catalog_.status = CATALOG_STATUS_PAUSED;
+        catalog_.pausedReason = CatalogPausedReason(std::strtol(reason, nullptr, 10));
+    }
 }
 
 bool TestSearchService::deliverable(const WString& path) const {

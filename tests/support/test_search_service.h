@@ -4,6 +4,8 @@
 //                               deliver: their rows carry DBSTATUS_E_UNAVAILABLE
 //   TARVEL_STANDIN_PATH_UNITS   the reported size of the path column (1 to 4095), so that
 //                               longer paths come cut
+//   TARVEL_STANDIN_PAUSED       the catalog reports itself paused, for the CatalogPausedReason
+//                               given as a number
 #pragma once
 
 #include "search_service.h"
@@ -17,9 +19,11 @@ public:
 protected:
     DBLENGTH pathColumnUnits() const override { return pathUnits_; }
     bool deliverable(const WString& path) const override;
+    service::CatalogState catalogState() const override { return catalog_; }
 
 private:
     WString unreadableName_;
+    service::CatalogState catalog_;
     DBLENGTH pathUnits_ = service::kPathColumnSize;
 };
 
