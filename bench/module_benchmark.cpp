@@ -1,9 +1,11 @@
 // The module's cost per row through ModuleEntry against the bare minimum over the same
-// provider, heap calls and peak heap per search, and the binding pass against column count.
+// provider, heap calls and peak heap per search, the binding pass against column count, and
+// whole searches from several host threads at once.
 #include <benchmark/benchmark.h>
 
 #include "bench_world.h"
 #include "dynamic_accessor.h"
+#include "thread_world.h"
 
 namespace tarvel::bench {
 namespace {
@@ -64,6 +66,22 @@ void BindColumns(benchmark::State& state) {
     state.SetComplexityN(int64_t(columns));
     CoUninitialize();
 }
+
+// Whole searches over the stand-in service (a folder of 200 files, 20 of them found), each
+// host thread in its own apartment: searches per second across all threads.
+void SearchesAcrossThreads(benchmark::State& state) {
+    static SharedSearchService shared(200);
+    SharedSearchService::Thread thread(shared);
+    for (auto _ : state) {
+        if (thread.search() != shared.expectedLines()) {
+            state.SkipWithError("lines missing");
+            break;
+        }
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()));
+}
+
+BENCHMARK(SearchesAcrossThreads)->Threads(1)->Threads(2)->Threads(4)->UseRealTime();
 
 BENCHMARK(ModuleSearch)
     ->Arg(1000)

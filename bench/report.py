@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Runs tarvel-benchmarks (medians of repetitions) and tarvel-row-cost under callgrind, all in
-one run, and writes docs/performance.md with docs/performance.png."""
+"""Runs tarvel-benchmarks (medians of repetitions), tarvel-row-cost under callgrind and the main
+job beside find (bench/main_job.py), all in one run, and writes docs/performance.md with
+docs/performance.png and docs/main-job.png."""
 
 import argparse
 import datetime
@@ -11,7 +12,10 @@ import re
 import subprocess
 import tempfile
 
+import main_job
+
 ROWS = [1000, 10000, 100000, 1000000]
+THREADS = [1, 2, 4]
 
 
 def benchmarks(build, repetitions):
@@ -47,15 +51,19 @@ def instructions(build, mode, rows, breakdown=None):
         annotated = subprocess.run(["callgrind_annotate", "--inclusive=no", out],
                                    check=True, capture_output=True, text=True).stdout
         for line in annotated.splitlines():
-            match = re.match(r"\s*([\d,]+)\s+\([\s\d.]+%\)\s+[^:\s]+:(.+?)(?: \[[^\]]*\])?$",
+            match = re.match(r"\s*([\d,]+)\s+\([\s\d.]+%\)\s+([^:\s]+):(.+?)(?: \[[^\]]*\])?$",
                              line)
             if match:
                 # The function's name without arguments, namespaces or clone marks; code
-                # inlined from headers is counted with the function it was inlined into.
-                name = match.group(2).replace("(anonymous namespace)::", "")
+                # inlined from one of the project's headers into it is counted apart, named
+                # after the header, so that the steps of the row walk stay visible.
+                name = match.group(3).replace("(anonymous namespace)::", "")
                 name = re.sub(r"\(.*", "", name).lstrip(":")
-                name = name.replace("tarvel::", "").replace("bench::", "")
-                breakdown.append((int(match.group(1).replace(",", "")), name.strip()))
+                name = name.replace("tarvel::", "").replace("bench::", "").strip()
+                source = match.group(2)
+                if source.endswith(".h") and not source.startswith("/"):
+                    name += " [%s]" % os.path.basename(source)
+                breakdown.append((int(match.group(1).replace(",", "")), name))
     os.unlink(out)
     return total
 
@@ -82,6 +90,30 @@ plot '%s' using 1:2 with linespoints title 'module through ModuleEntry', \\
     os.unlink(data)
 
 
+def plot_main_job(path, results):
+    data = path + ".dat"
+    with open(data, "w") as f:
+        for size in sorted(results):
+            r = results[size]
+            f.write("%d %f %f %f\n" % (r["items"], r["host_all_s"] * 1000, r["find_all_s"] * 1000,
+                                       r["host_first_line_s"] * 1000))
+    script = """
+set terminal png size 800,480
+set output '%s'
+set title 'The main job against find (median of repetitions)'
+set logscale xy
+set xlabel 'items in the tree'
+set ylabel 'ms'
+set key top left
+set grid
+plot '%s' using 1:2 with linespoints title 'tarvel-host, every match', \\
+     '%s' using 1:3 with linespoints title 'find -iname, every match', \\
+     '%s' using 1:4 with linespoints title 'tarvel-host, first line'
+""" % (path, data, data, data)
+    subprocess.run(["gnuplot"], input=script.encode(), check=True)
+    os.unlink(data)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
@@ -92,6 +124,9 @@ def main():
                         "counted too, for a breakdown before and after)")
     parser.add_argument("--before-label", default="before",
                         help="what the earlier revision is called in the report")
+    parser.add_argument("--trees", default="build/bench-trees",
+                        help="where the main job's trees are made once and kept")
+    parser.add_argument("--sizes", type=int, nargs="+", default=[10000, 100000, 1000000])
     args = parser.parse_args()
 
     context, medians = benchmarks(args.build, args.repetitions)
@@ -119,8 +154,26 @@ def main():
     allocations_per_row = (allocations[large] - allocations[small]) / (large - small)
     peak_growth = peak[large] - peak[small]
 
+    threads = {n: medians["SearchesAcrossThreads/real_time/threads:%d" % n]["items_per_second"]
+               for n in THREADS}
+
+    os.makedirs(args.trees, exist_ok=True)
+    jobs = {}
+    for size in args.sizes:
+        tree = os.path.join(os.path.abspath(args.trees), "items-%d" % size)
+        items = main_job.make_tree(tree, size)
+        jobs[size] = main_job.measure(os.path.join(args.build, "tarvel-host"), tree,
+                                      args.repetitions)
+        jobs[size]["items"] = items
+    smallest, largest = min(args.sizes), max(args.sizes)
+    slowest_first = max(jobs[n]["host_first_line_s"] for n in args.sizes)
+    slowest_max20 = max(jobs[n]["host_max20_s"] for n in args.sizes)
+    worst_find = max(jobs[n]["host_all_s"] / jobs[n]["find_all_s"] for n in args.sizes)
+    memory_growth = jobs[largest]["host_peak_kib"] / jobs[smallest]["host_peak_kib"]
+
     os.makedirs(args.out, exist_ok=True)
     plot(os.path.join(args.out, "performance.png"), module_ns, bare_ns)
+    plot_main_job(os.path.join(args.out, "main-job.png"), jobs)
 
     lines = []
     add = lines.append
@@ -143,14 +196,66 @@ def main():
     add("")
     add("| target | measured | met |")
     add("|---|---|---|")
-    add("| module / bare loop, instructions per row at N = 1,000,000: at most 1.30 "
-        "(the aim: 1.10) | %.0f / %.0f = **%.2f** | %s |" %
+    add("| the main job's first line, at every size: under 50 ms | at most %.1f ms | %s |" %
+        (slowest_first * 1000, "yes" if slowest_first < 0.05 else "no"))
+    add("| the main job with `--max 20`, at every size: under 50 ms | at most %.1f ms | %s |" %
+        (slowest_max20 * 1000, "yes" if slowest_max20 < 0.05 else "no"))
+    add("| every match, at every size: within 1.3 times `find` | at most %.2f times | %s |" %
+        (worst_find, "yes" if worst_find <= 1.3 else "no"))
+    add("| peak memory of the main job at %d items: within 2 times that at %d | %.2f times "
+        "(%d KiB against %d KiB) | %s |" %
+        (jobs[largest]["items"], jobs[smallest]["items"], memory_growth,
+         jobs[largest]["host_peak_kib"], jobs[smallest]["host_peak_kib"],
+         "yes" if memory_growth <= 2 else "no"))
+    add("| module / bare loop, instructions per row at N = 1,000,000: at most 1.10 | "
+        "%.0f / %.0f = **%.2f** | %s |" %
         (per_row["module"], per_row["bare"], ratio,
-         "yes" if ratio <= 1.10 else "yes, short of the aim" if ratio <= 1.30 else "no"))
+         "yes" if ratio <= 1.10 else "no: the breakdown below shows what remains"))
     add("| heap allocations per row in the row loop: 0 | %.6f (%d per search at every N) | %s |"
         % (allocations_per_row, allocations[small], "yes" if allocations_per_row == 0 else "no"))
     add("| peak heap growth from N = 1,000 to 1,000,000: under 64 KiB | %d bytes | %s |" %
         (peak_growth, "yes" if peak_growth < 65536 else "no"))
+    add("")
+    add("## The main job beside find")
+    add("")
+    add("`tarvel-host --index DIR report` (what `./scripts/search` runs) over generated trees, "
+        "beside `find DIR -iname '*report*'` over the same tree, which lists the same items. "
+        "A tree holds folders of 99 empty files, grouped 100 to a folder above them beyond 100 "
+        "folders; one file name in twenty holds the word (%d matches at %d items). Every run "
+        "reads a tree already in the page cache; output goes to /dev/null, the first line "
+        "through a pipe (find's with `stdbuf -oL`, since find buffers a pipe), and peak "
+        "resident memory is GNU time's. The stand-in walks the folder as the module fetches "
+        "rows, so the first line follows the first match and `--max 20` ends the walk after "
+        "twenty." % (jobs[largest]["matches"], jobs[largest]["items"]))
+    add("")
+    add("![main job](main-job.png)")
+    add("")
+    add("| items | matches | first line | `--max 20` | every match | find, every match | "
+        "ratio | find, first line | peak memory | find, peak memory |")
+    add("|---|---|---|---|---|---|---|---|---|---|")
+    for size in args.sizes:
+        r = jobs[size]
+        add("| %d | %d | %.1f ms | %.1f ms | %.0f ms | %.0f ms | %.2f | %.1f ms | %d KiB | %d KiB |"
+            % (r["items"], r["matches"], r["host_first_line_s"] * 1000,
+               r["host_max20_s"] * 1000, r["host_all_s"] * 1000, r["find_all_s"] * 1000,
+               r["host_all_s"] / r["find_all_s"], r["find_first_line_s"] * 1000,
+               r["host_peak_kib"], r["find_peak_kib"]))
+    add("")
+    add("## Searches from several threads at once")
+    add("")
+    add("Whole searches through `ModuleEntry` over the stand-in service (a folder of 200 "
+        "files, 20 found), each host thread in its own single-threaded apartment with the "
+        "service's classes registered there, all through one service: searches per second "
+        "across the threads, median of %d repetitions, on %s CPUs." %
+        (args.repetitions, context.get("num_cpus")))
+    add("")
+    add("| threads | searches per second | against one thread |")
+    add("|---|---|---|")
+    for n in THREADS:
+        add("| %d | %.0f | %.2f |" % (n, threads[n], threads[n] / threads[1]))
+    add("")
+    add("The module keeps no state shared between searches (no locks, no counters); what "
+        "stops the rise beyond two threads is the machine's two CPUs.")
     add("")
     add("## Cost per row")
     add("")
@@ -194,16 +299,25 @@ def main():
     add("")
     add("The bare loop is the floor: a lean provider's three calls and the host copying the "
         "path. When a row's line is one text value terminated inside its field, the module "
-        "hands the host that text where it lies in the row buffer, as the bare loop does, so "
-        "no copy into the module's line buffer is left on that path. What remains per row is "
-        "the row walk's own work: releasing the previous row before every move (the values' "
-        "release pass returns at once when, as here, no bound column can own memory; that is "
-        "decided once at binding), the fetch through the accessor's slots, the bookkeeping of "
-        "the current row, and the reads of the text's status, length and terminator (where "
-        "the column's fields lie is worked out once per search). Lines of several columns, "
-        "or of a text not terminated inside its field, are still built in the line buffer. "
-        "A real Windows Search provider runs out of process, "
-        "so each of its calls costs far more than the whole difference per row.")
+        "hands the host that text where it lies in the row buffer, as the bare loop does. The "
+        "move, the fetch through the accessor's slots and the release of the previous row are "
+        "defined where the walk sees them, so the compiler makes them one loop with the walk; "
+        "the file in brackets above says which step an instruction belongs to. What remains "
+        "beyond the bare loop is the work the records do at every move: [rowset.h] the check "
+        "that the previous row's values own nothing (decided once at binding), the release of "
+        "the previous row with its check that one is held, the check for a provider that "
+        "handed back a handle array of its own, and the move's result; [dynamic_accessor.h] "
+        "the fetch through every slot set to fetch, reading the slot count, the slot array and "
+        "the slot's flag afresh for each, and reading DB_S_ERRORSOCCURRED and "
+        "DB_E_ERRORSOCCURRED as a fetched row; [search_run.cpp] the checks of the text's "
+        "status, length and terminator before it goes to the host. Reaching 1.10 would mean "
+        "reading the slots once for a whole walk instead of at every move, or taking what the "
+        "provider hands back unchecked: a walk that is no longer the records' walk. "
+        "Link-time optimisation was tried: it saved 2 instructions per row natively, and "
+        "MinGW-w64's linker plugin, which does not see the export file, left ModuleEntry's "
+        "export in the DLL pointing at no code; it is not used. A real Windows Search "
+        "provider runs out of process, so each of its calls costs far more than the whole "
+        "difference per row.")
     add("")
     add("## Binding pass")
     add("")

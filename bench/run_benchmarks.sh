@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
-# Builds the linux preset, runs the benchmarks and the callgrind instruction counts in one go,
-# and writes docs/performance.md and docs/performance.png (the plot needs gnuplot, installed
-# from Debian's gnuplot-nox when missing). With --before BUILD (a linux build of an earlier
+# Builds the linux preset, runs the benchmarks, the callgrind instruction counts and the main
+# job beside find (over trees made once in build/bench-trees: 10,000, 100,000 and 1,000,000
+# items) in one go, and writes docs/performance.md with docs/performance.png and
+# docs/main-job.png (the plots need gnuplot, the peak memory GNU time: installed from Debian's
+# gnuplot-nox and time when missing). With --before BUILD (a linux build of an earlier
 # revision, e.g. from a git worktree) the instruction breakdown is shown before and after.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset linux >/dev/null
 cmake --build --preset linux >/dev/null
-if ! command -v gnuplot >/dev/null; then
+missing=()
+command -v gnuplot >/dev/null || missing+=(gnuplot-nox)
+[ -x /usr/bin/time ] || missing+=(time)
+if [ ${#missing[@]} -gt 0 ]; then
     as_root=()
     if [ "$(id -u)" -ne 0 ]; then
         as_root=(sudo)
     fi
-    "${as_root[@]}" apt-get install -y --no-install-recommends gnuplot-nox
+    "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 exec python3 bench/report.py --build build/linux --out docs "$@"

@@ -2,8 +2,8 @@
 
 namespace tarvel::host {
 
-std::unique_ptr<service::SearchService> makeStandIn(
-    WString root, service::DirectoryIndex::Unreadable unreadable) {
+std::unique_ptr<service::SearchService> makeStandIn(WString root,
+                                                    service::SearchService::Unreadable unreadable) {
     return std::make_unique<service::SearchService>(std::move(root), nullptr,
                                                     std::move(unreadable));
 }

@@ -9,6 +9,6 @@
 namespace tarvel::host {
 
 std::unique_ptr<service::SearchService> makeStandIn(WString root,
-                                                    service::DirectoryIndex::Unreadable unreadable);
+                                                    service::SearchService::Unreadable unreadable);
 
 }  // namespace tarvel::host

@@ -41,7 +41,7 @@ std::string number(long long value) {
 }
 
 std::string milliseconds(Clock::duration span) {
-    const auto ms = std::chrono::duration_cast<std::chrono::microseconds>(span).count() / 1000.0;
+    const double ms = std::chrono::duration<double, std::milli>(span).count();
     char text[32];
     std::snprintf(text, sizeof text, "%.1f ms", ms);
     return text;

@@ -12,43 +12,12 @@ HRESULT Rowset::moveToFirstRow() {
     return moveToNextRow();
 }
 
-HRESULT Rowset::moveToNextRow() {
-    DBCOUNTITEM obtained = 0;
-    accessor->releaseRowValues(rowsetInterface.get());
-    releaseRow();
-    // The one-element handle array is currentRow itself, so nothing is allocated per row.
-    HROW* rows = &currentRow;
-    HRESULT hr = rowsetInterface->GetNextRows(0, 0, 1, &obtained, &rows);
-    if (rows != &currentRow && rows != nullptr) {
-        // A provider that allocated an array of its own despite being given one: the first row
-        // is kept, any others go at once, so that one row at most stays held.
-        currentRow = obtained != 0 ? rows[0] : 0;
-        if (obtained > 1) {
-            rowsetInterface->ReleaseRows(obtained - 1, rows + 1, nullptr, nullptr, nullptr);
-        }
-        CoTaskMemFree(rows);
+void Rowset::keepFirstOf(HROW* rows, DBCOUNTITEM obtained) {
+    currentRow = obtained != 0 ? rows[0] : 0;
+    if (obtained > 1) {
+        rowsetInterface->ReleaseRows(obtained - 1, rows + 1, nullptr, nullptr, nullptr);
     }
-    if (hr != S_OK) {
-        return hr;
-    }
-    hr = fetchRow();
-    if (FAILED(hr) && currentRow != 0) {
-        releaseRow();
-    }
-    return hr;
-}
-
-HRESULT Rowset::fetchRow() {
-    return accessor->fetchRow(rowsetInterface.get(), currentRow);
-}
-
-void Rowset::releaseRow() {
-    if (currentRow == 0 || !rowsetInterface) {
-        return;
-    }
-    HROW row = currentRow;
-    currentRow = 0;
-    rowsetInterface->ReleaseRows(1, &row, nullptr, nullptr, nullptr);
+    CoTaskMemFree(rows);
 }
 
 void Rowset::close() {

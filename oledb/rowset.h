@@ -25,10 +25,36 @@ public:
     // Restarts the rowset and fetches its first row.
     HRESULT moveToFirstRow();
     // Frees the current row and fetches the next one. S_OK when a row was fetched; columns that
-    // could not be read then carry an error status.
-    HRESULT moveToNextRow();
-    HRESULT fetchRow();
-    void releaseRow();
+    // could not be read then carry an error status. Defined here, with the fetch and the
+    // release, so that a walk's loop holds them whole.
+    HRESULT moveToNextRow() {
+        DBCOUNTITEM obtained = 0;
+        accessor->releaseRowValues(rowsetInterface.get());
+        releaseRow();
+        // The one-element handle array is currentRow itself, so nothing is allocated per row.
+        HROW* rows = &currentRow;
+        HRESULT hr = rowsetInterface->GetNextRows(0, 0, 1, &obtained, &rows);
+        if (rows != &currentRow && rows != nullptr) {
+            keepFirstOf(rows, obtained);
+        }
+        if (hr != S_OK) {
+            return hr;
+        }
+        hr = fetchRow();
+        if (FAILED(hr) && currentRow != 0) {
+            releaseRow();
+        }
+        return hr;
+    }
+    HRESULT fetchRow() { return accessor->fetchRow(rowsetInterface.get(), currentRow); }
+    void releaseRow() {
+        if (currentRow == 0 || !rowsetInterface) {
+            return;
+        }
+        HROW row = currentRow;
+        currentRow = 0;
+        rowsetInterface->ReleaseRows(1, &row, nullptr, nullptr, nullptr);
+    }
     void close();
     // What close leaves held, which is nothing after a close: IRowsetChange, then IRowset.
     void releaseInterfaces();
@@ -38,6 +64,10 @@ public:
     void ownAccessorForTesting(std::unique_ptr<DynamicAccessor> owned, bool useForMoves);
 
 private:
+    // A provider that allocated a handle array of its own despite being given one: the first
+    // row is kept, any others go at once, so that one row at most stays held.
+    void keepFirstOf(HROW* rows, DBCOUNTITEM obtained);
+
     ComPtr<IRowset> rowsetInterface;
     ComPtr<IRowsetChange> changeInterface;
     DynamicAccessor* accessor;

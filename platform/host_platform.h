@@ -55,12 +55,31 @@ struct ServiceStatus {
 };
 ServiceStatus serviceStatus(const WString& name);
 
-// Every file and folder below root (not root itself, not following links), depth first, at any
-// depth and path length. A folder whose entries cannot be read or searched is reported to
-// unreadable with the system's reason; what can be listed of it still is.
-void walkFolder(
-    const WString& root, const std::function<void(const WString& path, const WString& name)>& visit,
-    const std::function<void(const WString& folder, const std::string& reason)>& unreadable);
+// A walk of every file and folder below a root (not the root itself, not following links),
+// depth first in the order the system lists them, one item at a time, at any depth and path
+// length. It holds one open folder for each level it is down, and nothing of the items it has
+// passed. A folder whose entries cannot be read or searched is reported to unreadable, with
+// the system's reason, as the walk meets it; what can be listed of it still is.
+class FolderWalk {
+public:
+    using Unreadable = std::function<void(const WString& folder, const std::string& reason)>;
+
+    FolderWalk(const WString& root, Unreadable unreadable);
+    FolderWalk(const FolderWalk&) = delete;
+    FolderWalk& operator=(const FolderWalk&) = delete;
+    ~FolderWalk();
+
+    // Moves to the next item; false when there is none left.
+    bool next();
+    // The item's name, and its path (made when asked).
+    const WString& name() const { return name_; }
+    WString path() const;
+
+private:
+    struct State;
+    State* state_;
+    WString name_;
+};
 
 // Writes UTF-8 bytes to standard output or standard error as they are, without any newline
 // translation, and flushes. False, with the system's reason, when the bytes could not be

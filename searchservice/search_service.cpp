@@ -2,20 +2,20 @@
 
 #include <climits>
 
-#include "host_platform.h"
+#include "folder_rows.h"
 #include "query_syntax.h"
 
 namespace tarvel::service {
 
 namespace {
 
+constexpr HRESULT kPathNotFound = static_cast<HRESULT>(0x80070003);
 const WCHAR kProgId[] = TARVEL_UTF16("Search.CollatorDSO.1");
 const WCHAR kPathColumn[] = TARVEL_UTF16("System.ItemPathDisplay");
 
 }  // namespace
 
-SearchService::SearchService(WString root, ObjectWatcher* watcher,
-                             DirectoryIndex::Unreadable unreadable)
+SearchService::SearchService(WString root, ObjectWatcher* watcher, Unreadable unreadable)
     : root_(std::move(root)), watcher_(watcher), unreadable_(std::move(unreadable)) {
     searchConfig_.generator = generateSql;
     searchConfig_.indexerVersion = utf16FromUtf8("Tarvel stand-in");
@@ -28,24 +28,32 @@ SearchService::SearchService(WString root, ObjectWatcher* watcher,
         *reason = inside ? CLUSIONREASON_DEFAULT : CLUSIONREASON_UNKNOWNSCOPE;
         return inside;
     };
-    providerConfig_.initialize = [this] { return index_.build(root_, unreadable_); };
+    // The folder is read as it is searched; a data source only needs it to be there.
+    providerConfig_.initialize = [this] {
+        return platform::absoluteFolder(root_).empty() ? kPathNotFound : S_OK;
+    };
     providerConfig_.backend = [this](const WString& text, std::shared_ptr<const Table>& table) {
         return execute(text, table);
     };
 }
 
 HRESULT SearchService::start() {
-    HRESULT hr = registration_.add(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER, watcher_,
-                                   SearchManager::make, &searchConfig_);
-    if (SUCCEEDED(hr)) {
-        hr = registration_.add(CLSID_StandInProvider, CLSCTX_INPROC_SERVER, watcher_,
-                               ProviderDataSource::make, &providerConfig_);
-    }
+    HRESULT hr = registerClasses(registration_);
     if (SUCCEEDED(hr)) {
         hr = progId_.add(kProgId, CLSID_StandInProvider);
     }
     if (FAILED(hr)) {
         stop();
+    }
+    return hr;
+}
+
+HRESULT SearchService::registerClasses(ClassRegistration& registration) {
+    HRESULT hr = registration.add(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER, watcher_,
+                                  SearchManager::make, &searchConfig_);
+    if (SUCCEEDED(hr)) {
+        hr = registration.add(CLSID_StandInProvider, CLSCTX_INPROC_SERVER, watcher_,
+                              ProviderDataSource::make, &providerConfig_);
     }
     return hr;
 }
@@ -56,15 +64,11 @@ void SearchService::stop() {
 }
 
 LONG SearchService::itemCount() const {
-    long count = 0;
-    platform::walkFolder(
-        root_,
-        [&count](const WString&, const WString&) {
-            if (count < LONG_MAX) {
-                ++count;
-            }
-        },
-        [](const WString&, const std::string&) {});
+    long long count = 0;
+    platform::FolderWalk walk(root_, {});
+    while (count < LONG_MAX && walk.next()) {
+        ++count;
+    }
     return LONG(count);
 }
 
@@ -84,11 +88,15 @@ HRESULT SearchService::execute(const WString& text, std::shared_ptr<const Table>
         column.flags = DBCOLUMNFLAGS_ISNULLABLE | DBCOLUMNFLAGS_MAYBENULL;
         result->columns.push_back(column);
     }
-    for (WString& path : index_.search(query)) {
-        const Cell cell = deliverable(path) ? Cell::ofText(std::move(path))
-                                            : Cell::ofStatus(DBSTATUS_E_UNAVAILABLE);
-        result->rows.push_back(Row(query.columns.size(), cell));
-    }
+    const size_t columns = query.columns.size();
+    result->stream = [this, query, columns]() -> std::unique_ptr<RowSource> {
+        return std::make_unique<FolderRows>(
+            root_, query, unreadable_, [this, columns](WString path, Row& row) {
+                const Cell cell = deliverable(path) ? Cell::ofText(std::move(path))
+                                                    : Cell::ofStatus(DBSTATUS_E_UNAVAILABLE);
+                row.assign(columns, cell);
+            });
+    };
     table = std::move(result);
     return S_OK;
 }

@@ -1,10 +1,13 @@
 // The stand-in Windows Search service over a folder: registers the search manager (as the
 // out-of-process server Windows has), the OLE DB provider and its ProgID
-// "Search.CollatorDSO.1" on the calling thread, which must have entered an apartment and is
-// the thread that calls the module.
+// "Search.CollatorDSO.1" on the calling thread, which must have entered an apartment. Its
+// rowsets walk the folder as the consumer fetches, so the first row comes after the first
+// match and memory follows the depth of the tree, not the number of its items. It keeps no
+// state that a search changes: several apartments may search through it at once, each having
+// registered its classes (registerClasses).
 #pragma once
 
-#include "directory_index.h"
+#include "host_platform.h"
 #include "platform_support.h"
 #include "provider.h"
 #include "search_manager.h"
@@ -16,19 +19,25 @@ constexpr DBLENGTH kPathColumnSize = 4095;
 
 class SearchService {
 public:
-    // unreadable hears of every folder below root whose entries cannot be read.
+    using Unreadable = platform::FolderWalk::Unreadable;
+
+    // unreadable hears of every folder below root whose entries cannot be read, as a search's
+    // walk meets it, on the searching thread.
     explicit SearchService(WString root, ObjectWatcher* watcher = nullptr,
-                           DirectoryIndex::Unreadable unreadable = {});
+                           Unreadable unreadable = {});
     SearchService(const SearchService&) = delete;
     SearchService& operator=(const SearchService&) = delete;
     virtual ~SearchService() { stop(); }
 
     HRESULT start();
     void stop();
+    // Registers the service's classes in the calling thread's apartment as well, for as long
+    // as registration lives: COM finds a class object only from the apartment that registered
+    // it. The ProgID that start registered serves every apartment.
+    HRESULT registerClasses(ClassRegistration& registration);
 
-    const DirectoryIndex& index() const { return index_; }
-
-    // The table the provider serves for a command text.
+    // The table the provider serves for a command text: its rows come from a walk of the
+    // folder, made when the rowset first fetches.
     HRESULT execute(const WString& text, std::shared_ptr<const Table>& table) const;
 
 protected:
@@ -47,8 +56,7 @@ private:
 
     WString root_;
     ObjectWatcher* watcher_;
-    DirectoryIndex::Unreadable unreadable_;
-    DirectoryIndex index_;
+    Unreadable unreadable_;
     SearchServiceConfig searchConfig_;
     ProviderConfig providerConfig_;
     ClassRegistration registration_;

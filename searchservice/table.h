@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "common/utf.h"
@@ -61,12 +62,20 @@ struct Cell {
 
 using Row = std::vector<Cell>;
 
+// Rows found one at a time as they are fetched, for a table whose rows are not known ahead.
+class RowSource {
+public:
+    virtual ~RowSource() = default;
+    // The next row into row; false when there is none left.
+    virtual bool next(Row& row) = 0;
+};
+
 struct Table {
     std::vector<TableColumn> columns;
     std::vector<Row> rows;
-    // When set, rows are made on demand: generatedRows of them, cell by cell.
-    std::function<void(size_t row, size_t column, Cell& cell)> generator;
-    size_t generatedRows = 0;
+    // When set, the rows come from a source instead, found as the consumer fetches them; a
+    // rowset that restarts makes a new source.
+    std::function<std::unique_ptr<RowSource>()> stream;
     // Boolean rowset properties of DBPROPSET_ROWSET that IRowsetInfo reports; others are not
     // supported.
     std::map<DBPROPID, bool> properties;
@@ -74,8 +83,6 @@ struct Table {
     bool nullAccessorSupported = true;
     // When false, RestartPosition and GetNextRows refuse while a row is held.
     bool canHoldRows = true;
-
-    size_t rowCount() const { return generator ? generatedRows : rows.size(); }
 };
 
 }  // namespace tarvel::service

@@ -57,18 +57,36 @@ size_t TableRowset::outstandingChapters() const {
     return count;
 }
 
-const Cell& TableRowset::cellAt(size_t row, size_t column, Cell& scratch) const {
-    if (table_->generator) {
-        scratch = Cell{};
-        table_->generator(row, column, scratch);
-        return scratch;
+const Cell& TableRowset::cellAt(const HeldRow& row, size_t column) const {
+    static const Cell kNull;
+    const Row& cells = table_->stream ? row.streamed : table_->rows[row.index];
+    return column < cells.size() ? cells[column] : kNull;
+}
+
+bool TableRowset::nextRow(size_t& index, Row& streamed) {
+    index = cursor_;
+    if (!table_->stream) {
+        if (cursor_ >= table_->rows.size()) {
+            return false;
+        }
+        ++cursor_;
+        return true;
     }
-    const Row& cells = table_->rows[row];
-    if (column < cells.size()) {
-        return cells[column];
+    if (streamEnded_) {
+        return false;
     }
-    scratch = Cell{};
-    return scratch;
+    if (!stream_) {
+        stream_ = table_->stream();
+    }
+    streamed.clear();
+    if (!stream_ || !stream_->next(streamed)) {
+        // The walk is over: what it held goes now, not when the rowset goes.
+        stream_.reset();
+        streamEnded_ = true;
+        return false;
+    }
+    ++cursor_;
+    return true;
 }
 
 const TableColumn* TableRowset::columnOf(DBORDINAL ordinal, size_t* index) const {
@@ -81,13 +99,13 @@ const TableColumn* TableRowset::columnOf(DBORDINAL ordinal, size_t* index) const
     return nullptr;
 }
 
-const Cell* TableRowset::heldCell(HROW row, DBORDINAL ordinal, Cell& scratch) const {
+const Cell* TableRowset::heldCell(HROW row, DBORDINAL ordinal) const {
     auto held = rows_.find(row);
     size_t column = 0;
     if (held == rows_.end() || columnOf(ordinal, &column) == nullptr) {
         return nullptr;
     }
-    return &cellAt(held->second.index, column, scratch);
+    return &cellAt(held->second, column);
 }
 
 // ---- IRowset
@@ -135,11 +153,10 @@ HRESULT TableRowset::GetData(HROW hRow, HACCESSOR hAccessor, void* pData) {
         return E_INVALIDARG;
     }
     size_t errors = 0;
-    Cell scratch;
     for (size_t k = 0; k < bindings.size(); ++k) {
         size_t column = 0;
         columnOf(bindings[k].iOrdinal, &column);
-        const Cell& cell = cellAt(row->second.index, column, scratch);
+        const Cell& cell = cellAt(row->second, column);
         const DBOBJECT* object =
             bindings[k].pObject != nullptr ? &accessor->second.objects[k] : nullptr;
         if (isErrorStatus(
@@ -204,13 +221,22 @@ HRESULT TableRowset::GetNextRows(HCHAPTER hReserved, DBROWOFFSET lRowsOffset, DB
     if (cRows == 0) {
         return S_OK;
     }
-    const size_t total = table_->rowCount();
-    const size_t start = cursor_ + size_t(lRowsOffset);
-    if (start >= total) {
-        cursor_ = total;
+    // Rows skipped by the offset, then the rows asked for, found one after another.
+    size_t index = 0;
+    Row streamed;
+    for (DBROWOFFSET skipped = 0; skipped < lRowsOffset; ++skipped) {
+        if (!nextRow(index, streamed)) {
+            return DB_S_ENDOFROWSET;
+        }
+    }
+    std::vector<HeldRow> found;
+    while (found.size() < size_t(cRows) && nextRow(index, streamed)) {
+        found.push_back(HeldRow{index, 1, {}, std::move(streamed)});
+    }
+    const size_t count = found.size();
+    if (count == 0) {
         return DB_S_ENDOFROWSET;
     }
-    const size_t count = std::min<size_t>(size_t(cRows), total - start);
     HROW* handles = *prghRows;
     if (handles == nullptr) {
         handles = static_cast<HROW*>(CoTaskMemAlloc(count * sizeof(HROW)));
@@ -222,10 +248,9 @@ HRESULT TableRowset::GetNextRows(HCHAPTER hReserved, DBROWOFFSET lRowsOffset, DB
     }
     for (size_t i = 0; i < count; ++i) {
         const HROW handle = nextRow_++;
-        rows_.emplace(handle, HeldRow{start + i, 1, {}});
+        rows_.emplace(handle, std::move(found[i]));
         handles[i] = handle;
     }
-    cursor_ = start + count;
     *pcRowsObtained = count;
     return count < size_t(cRows) ? DB_S_ENDOFROWSET : S_OK;
 }
@@ -274,6 +299,8 @@ HRESULT TableRowset::RestartPosition(HCHAPTER hReserved) {
         return DB_E_ROWSNOTRELEASED;
     }
     cursor_ = 0;
+    stream_.reset();
+    streamEnded_ = false;
     return S_OK;
 }
 

@@ -75,8 +75,8 @@ public:
 protected:
     void finalRelease() override { parent_.reset(); }
 
-    // The cell of a held row; scratch holds it when the table makes rows on demand.
-    const Cell* heldCell(HROW row, DBORDINAL ordinal, Cell& scratch) const;
+    // The cell of a held row at a column ordinal; null when either is unknown.
+    const Cell* heldCell(HROW row, DBORDINAL ordinal) const;
 
 private:
     struct Accessor {
@@ -89,10 +89,15 @@ private:
         DBREFCOUNT references;
         // Values the provider keeps for DBMEMOWNER_PROVIDEROWNED bindings of this row.
         std::vector<std::unique_ptr<BYTE[]>> providerOwned;
+        // The cells of a row that came from the table's stream.
+        Row streamed;
     };
     class RowValues;
 
-    const Cell& cellAt(size_t row, size_t column, Cell& scratch) const;
+    const Cell& cellAt(const HeldRow& row, size_t column) const;
+    // The next row of the table: its index, or its cells when the table streams them. False
+    // at the end.
+    bool nextRow(size_t& index, Row& streamed);
     const TableColumn* columnOf(DBORDINAL ordinal, size_t* index) const;
     DBSTATUS writeBinding(const DBBINDING& binding, const DBOBJECT* object, const Cell& cell,
                           BYTE* data, HeldRow& row);
@@ -101,6 +106,8 @@ private:
 
     std::shared_ptr<const Table> table_;
     CoreRef<ObjectCore> parent_;
+    std::unique_ptr<RowSource> stream_;
+    bool streamEnded_ = false;
     size_t cursor_ = 0;
     HROW nextRow_ = 1;
     HACCESSOR nextAccessor_ = 1;

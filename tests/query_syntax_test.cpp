@@ -2,14 +2,13 @@
 // that SQL: what one writes, the other must accept, and nothing else.
 #include <gtest/gtest.h>
 
-#include "directory_index.h"
+#include "folder_rows.h"
 #include "query_syntax.h"
 #include "sql_query.h"
 
 namespace tarvel {
 namespace {
 
-using service::DirectoryIndex;
 using service::QueryHelperSettings;
 using service::SqlCondition;
 using service::SqlQuery;
@@ -162,40 +161,31 @@ TEST(SqlQuery, LikeMatchesWholeNamesWithWildcardsAndEscapes) {
     EXPECT_FALSE(service::likeMatches(w("a[b"), w("a[b")));
 }
 
-TEST(DirectoryIndex, ServesMatchingPathsInPathOrderUpToTheLimit) {
-    DirectoryIndex index;
-    index.assign({w("/t/b report.txt"), w("/t/a/report.md"), w("/t/a"), w("/t/Report"),
-                  w("/t/z.TXT"), w("/t/\xF0\x9F\x98\x80 report"), w("/t/\xEF\xBC\xA1 report")},
-                 u'/');
-    auto search = [&](const char* user, LONG max) {
-        QueryHelperSettings settings;
-        settings.maxResults = max;
+TEST(FolderRows, AnItemMatchesWhenItsNameMeetsEveryCondition) {
+    const std::vector<const char*> names{
+        "b report.txt",           "report.md", "a", "Report", "z.TXT", "x.tar.txt",
+        "\xF0\x9F\x98\x80 report"};
+    auto matching = [&](const char* user) {
         WString sql;
-        EXPECT_EQ(S_OK, service::generateSql(w(user), settings, sql));
+        EXPECT_EQ(S_OK, service::generateSql(w(user), QueryHelperSettings{}, sql));
         SqlQuery query;
         EXPECT_EQ(S_OK, service::parseSql(sql, query));
-        std::vector<std::string> paths;
-        for (const WString& path : index.search(query)) {
-            paths.push_back(utf8FromUtf16(path));
+        std::vector<std::string> found;
+        for (const char* name : names) {
+            if (service::nameMatches(query, w(name))) {
+                found.push_back(name);
+            }
         }
-        return paths;
+        return found;
     };
-    // Code unit order: the non-BMP character (a surrogate, 0xD83D) sorts before U+FF21.
-    EXPECT_EQ((std::vector<std::string>{"/t/Report", "/t/a/report.md", "/t/b report.txt",
-                                        "/t/\xF0\x9F\x98\x80 report", "/t/\xEF\xBC\xA1 report"}),
-              search("report", -1));
-    EXPECT_EQ((std::vector<std::string>{"/t/Report", "/t/a/report.md"}), search("report", 2));
-    EXPECT_EQ((std::vector<std::string>{"/t/b report.txt", "/t/z.TXT"}), search("ext:txt", -1));
-    EXPECT_EQ((std::vector<std::string>{"/t/a"}), search("?", -1));
-    EXPECT_EQ(std::vector<std::string>{}, search("nothing", -1));
-    for (const DirectoryIndex::Item& item : index.items()) {
-        if (item.path == w("/t/z.TXT")) {
-            EXPECT_EQ(w(".TXT"), item.extension);
-            EXPECT_EQ(w("z.TXT"), item.name);
-        } else if (item.path == w("/t/Report")) {
-            EXPECT_EQ(WString(), item.extension);
-        }
-    }
+    EXPECT_EQ((std::vector<std::string>{"b report.txt", "report.md", "Report",
+                                        "\xF0\x9F\x98\x80 report"}),
+              matching("report"));
+    EXPECT_EQ((std::vector<std::string>{"b report.txt", "z.TXT", "x.tar.txt"}),
+              matching("ext:txt"));
+    EXPECT_EQ((std::vector<std::string>{"b report.txt"}), matching("report ext:.TXT"));
+    EXPECT_EQ((std::vector<std::string>{"a"}), matching("?"));
+    EXPECT_EQ(std::vector<std::string>{}, matching("nothing"));
 }
 
 }  // namespace

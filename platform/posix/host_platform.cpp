@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace tarvel::platform {
 
@@ -120,72 +121,114 @@ ServiceStatus serviceStatus(const WString&) {
     return status;
 }
 
+// One open folder for each level of the walk; the item just seen is the last one read from the
+// deepest folder.
+struct FolderWalk::State {
+    struct Level {
+        DIR* folder;
+        std::string path;
+        bool searchable;
+    };
+    std::vector<Level> levels;
+    Unreadable unreadable;
+    std::string path;      // the current item's path, in the system's bytes
+    std::string entering;  // a folder just seen, whose items come next
+};
+
 namespace {
 
-using Visit = std::function<void(const WString& path, const WString& name)>;
-using Unreadable = std::function<void(const WString& folder, const std::string& reason)>;
-
-// Walks the folder open as descriptor (which it closes), reaching each entry relative to its
-// folder, so that no path handed to the system grows with the depth.
-void walk(int descriptor, const std::string& folder, const Visit& visit,
-          const Unreadable& unreadable) {
-    DIR* directory = fdopendir(descriptor);
-    if (directory == nullptr) {
-        unreadable(utf16FromFileName(folder), std::strerror(errno));
-        close(descriptor);
-        return;
+void report(const FolderWalk::Unreadable& unreadable, const std::string& folder, int error) {
+    if (unreadable) {
+        unreadable(utf16FromFileName(folder), std::strerror(error));
     }
-    const std::string prefix = folder == "/" ? "" : folder;
-    bool searchable = true;
-    for (;;) {
-        errno = 0;
-        const dirent* entry = readdir(directory);
-        if (entry == nullptr) {
-            if (errno != 0) {
-                unreadable(utf16FromFileName(folder), std::strerror(errno));
-            }
-            break;
-        }
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..") {
-            continue;
-        }
-        bool isFolder = entry->d_type == DT_DIR;
-        struct stat info;
-        if (fstatat(dirfd(directory), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
-            isFolder = S_ISDIR(info.st_mode);
-        } else if (errno == ENOENT) {
-            continue;  // gone since it was listed
-        } else if (searchable) {
-            // Listed but not searchable: the names are known, nothing below them.
-            searchable = false;
-            unreadable(utf16FromFileName(folder), std::strerror(errno));
-        }
-        const std::string path = prefix + "/" + name;
-        visit(utf16FromFileName(path), utf16FromFileName(name));
-        if (isFolder && searchable) {
-            const int child = openat(dirfd(directory), name.c_str(),
-                                     O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (child < 0) {
-                unreadable(utf16FromFileName(path), std::strerror(errno));
-            } else {
-                walk(child, path, visit, unreadable);
-            }
-        }
-    }
-    closedir(directory);
 }
 
 }  // namespace
 
-void walkFolder(const WString& root, const Visit& visit, const Unreadable& unreadable) {
+FolderWalk::FolderWalk(const WString& root, Unreadable unreadable)
+    : state_(new State{{}, std::move(unreadable), {}, {}}) {
     const std::string folder = fileNameFromUtf16(root);
     const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (descriptor < 0) {
-        unreadable(root, std::strerror(errno));
+    DIR* listing = descriptor >= 0 ? fdopendir(descriptor) : nullptr;
+    if (listing == nullptr) {
+        report(state_->unreadable, folder, errno);
+        if (descriptor >= 0) {
+            close(descriptor);
+        }
         return;
     }
-    walk(descriptor, folder, visit, unreadable);
+    state_->levels.push_back(State::Level{listing, folder == "/" ? "" : folder, true});
+}
+
+FolderWalk::~FolderWalk() {
+    for (State::Level& level : state_->levels) {
+        closedir(level.folder);
+    }
+    delete state_;
+}
+
+WString FolderWalk::path() const {
+    return utf16FromFileName(state_->path);
+}
+
+bool FolderWalk::next() {
+    State& state = *state_;
+    if (!state.entering.empty()) {
+        // Reached relative to its folder, so that no path handed to the system grows with the
+        // depth.
+        State::Level& parent = state.levels.back();
+        const int descriptor = openat(dirfd(parent.folder), state.entering.c_str(),
+                                      O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        state.entering.clear();
+        DIR* listing = descriptor >= 0 ? fdopendir(descriptor) : nullptr;
+        if (listing == nullptr) {
+            report(state.unreadable, state.path, errno);
+            if (descriptor >= 0) {
+                close(descriptor);
+            }
+        } else {
+            // A folder that can be listed but not searched: its names are known, nothing below
+            // them.
+            const bool searchable = faccessat(dirfd(listing), ".", X_OK, AT_EACCESS) == 0;
+            if (!searchable) {
+                report(state.unreadable, state.path, errno);
+            }
+            state.levels.push_back(State::Level{listing, state.path, searchable});
+        }
+    }
+    while (!state.levels.empty()) {
+        State::Level& level = state.levels.back();
+        errno = 0;
+        const dirent* entry = readdir(level.folder);
+        if (entry == nullptr) {
+            if (errno != 0) {
+                report(state.unreadable, level.path.empty() ? "/" : level.path, errno);
+            }
+            closedir(level.folder);
+            state.levels.pop_back();
+            continue;
+        }
+        const char* name = entry->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) {
+            continue;
+        }
+        bool isFolder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN) {
+            struct stat info;
+            if (fstatat(dirfd(level.folder), name, &info, AT_SYMLINK_NOFOLLOW) == 0) {
+                isFolder = S_ISDIR(info.st_mode);
+            } else if (errno == ENOENT) {
+                continue;  // gone since it was listed
+            }
+        }
+        state.path.assign(level.path).append(1, '/').append(name);
+        name_ = utf16FromFileName(name);
+        if (isFolder && level.searchable) {
+            state.entering = name;
+        }
+        return true;
+    }
+    return false;
 }
 
 void prepareStandardStreams() {}

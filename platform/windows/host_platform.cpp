@@ -22,9 +22,6 @@ WString extended(const WString& path) {
     return L"\\\\?\\" + path;
 }
 
-using Visit = std::function<void(const WString& path, const WString& name)>;
-using Unreadable = std::function<void(const WString& folder, const std::string& reason)>;
-
 std::string reasonOf(DWORD error) {
     wchar_t* message = nullptr;
     const DWORD length = FormatMessageW(
@@ -36,33 +33,6 @@ std::string reasonOf(DWORD error) {
         text.pop_back();
     }
     return text.empty() ? "error " + std::to_string(error) : utf8FromUtf16(text);
-}
-
-void walk(const WString& folder, const Visit& visit, const Unreadable& unreadable) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileExW(extended(folder + L"\\*").c_str(), FindExInfoBasic, &found,
-                                     FindExSearchNameMatch, nullptr, 0);
-    if (search == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND) {
-            unreadable(folder, reasonOf(error));
-        }
-        return;
-    }
-    do {
-        const WString name = found.cFileName;
-        if (name == L"." || name == L"..") {
-            continue;
-        }
-        const WString path = folder + L"\\" + name;
-        visit(path, name);
-        const bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        const bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        if (directory && !link) {
-            walk(path, visit, unreadable);
-        }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
 }
 
 }  // namespace
@@ -282,8 +252,81 @@ ServiceStatus serviceStatus(const WString& name) {
     return status;
 }
 
-void walkFolder(const WString& root, const Visit& visit, const Unreadable& unreadable) {
-    walk(root, visit, unreadable);
+// One open search for each level of the walk; the item just seen is the last one found in the
+// deepest folder.
+struct FolderWalk::State {
+    struct Level {
+        HANDLE search;
+        WString path;
+        WIN32_FIND_DATAW found;
+        bool pending;  // found holds an item not yet seen
+    };
+    std::vector<Level> levels;
+    Unreadable unreadable;
+    WString path;  // the current item's path
+    bool entering = false;
+
+    void open(const WString& folder) {
+        Level level{INVALID_HANDLE_VALUE, folder, {}, true};
+        level.search = FindFirstFileExW(extended(childPath(folder, L"*")).c_str(), FindExInfoBasic,
+                                        &level.found, FindExSearchNameMatch, nullptr, 0);
+        if (level.search == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_FILE_NOT_FOUND && unreadable) {
+                unreadable(folder, reasonOf(error));
+            }
+            return;
+        }
+        levels.push_back(level);
+    }
+};
+
+FolderWalk::FolderWalk(const WString& root, Unreadable unreadable)
+    : state_(new State{{}, std::move(unreadable), {}, false}) {
+    state_->open(root);
+}
+
+FolderWalk::~FolderWalk() {
+    for (State::Level& level : state_->levels) {
+        FindClose(level.search);
+    }
+    delete state_;
+}
+
+WString FolderWalk::path() const {
+    return state_->path;
+}
+
+bool FolderWalk::next() {
+    State& state = *state_;
+    if (state.entering) {
+        state.entering = false;
+        state.open(state.path);
+    }
+    while (!state.levels.empty()) {
+        State::Level& level = state.levels.back();
+        if (!level.pending && !FindNextFileW(level.search, &level.found)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_NO_MORE_FILES && state.unreadable) {
+                state.unreadable(level.path, reasonOf(error));
+            }
+            FindClose(level.search);
+            state.levels.pop_back();
+            continue;
+        }
+        level.pending = false;
+        const wchar_t* name = level.found.cFileName;
+        if (name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0))) {
+            continue;
+        }
+        name_ = name;
+        state.path = childPath(level.path, name_);
+        const DWORD attributes = level.found.dwFileAttributes;
+        state.entering = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+        return true;
+    }
+    return false;
 }
 
 void prepareStandardStreams() {

@@ -40,8 +40,7 @@ void FakeRowset::leaveTextUnterminated(HROW row, const DBBINDING& binding, BYTE*
     }
     DBSTATUS status = 0;
     std::memcpy(&status, data + binding.obStatus, sizeof status);
-    Cell scratch;
-    const Cell* cell = heldCell(row, binding.iOrdinal, scratch);
+    const Cell* cell = heldCell(row, binding.iOrdinal);
     WString text;
     const size_t room = binding.cbMaxLen / sizeof(WCHAR);
     if ((status != DBSTATUS_S_OK && status != DBSTATUS_S_TRUNCATED) || cell == nullptr ||

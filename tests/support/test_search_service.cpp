@@ -6,7 +6,7 @@
 
 namespace tarvel::testing {
 
-TestSearchService::TestSearchService(WString root, service::DirectoryIndex::Unreadable unreadable)
+TestSearchService::TestSearchService(WString root, service::SearchService::Unreadable unreadable)
     : SearchService(std::move(root), nullptr, std::move(unreadable)) {
     if (const char* name = std::getenv("TARVEL_STANDIN_UNREADABLE")) {
         unreadableName_ = utf16FromUtf8(name);
@@ -37,8 +37,8 @@ bool TestSearchService::deliverable(const WString& path) const {
 namespace tarvel::host {
 
 // The test host's stand-in: the one with the switches.
-std::unique_ptr<service::SearchService> makeStandIn(
-    WString root, service::DirectoryIndex::Unreadable unreadable) {
+std::unique_ptr<service::SearchService> makeStandIn(WString root,
+                                                    service::SearchService::Unreadable unreadable) {
     return std::make_unique<testing::TestSearchService>(std::move(root), std::move(unreadable));
 }
 

@@ -14,7 +14,7 @@ namespace tarvel::testing {
 
 class TestSearchService final : public service::SearchService {
 public:
-    TestSearchService(WString root, service::DirectoryIndex::Unreadable unreadable);
+    TestSearchService(WString root, service::SearchService::Unreadable unreadable);
 
 protected:
     DBLENGTH pathColumnUnits() const override { return pathUnits_; }
