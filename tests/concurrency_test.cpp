@@ -1,15 +1,23 @@
 // Searches from wherever a file manager searches: several host threads at once, each in its own
 // apartment; a thread already in the multithreaded apartment; callbacks that call the module
 // again, for its description or for a whole nested search. One driver runs every scenario of
-// the table: each host thread has its own world and its own host record, and checks that it
-// receives exactly its own lines, in order, on its own thread, and that nothing is held after.
+// the table: each host thread has its own world (or registers the one shared stand-in service
+// in its apartment) and its own host record, and checks that it receives exactly its own lines,
+// in order, on its own thread, and that nothing is held after.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "host_platform.h"
+#include "search_service.h"
 #include "search_world.h"
 #include "test_threads.h"
 
@@ -24,13 +32,19 @@ enum class Reentry {
     NestedSearchOnFirstLine,  // the callback runs a whole search for another query
 };
 
+enum class World {
+    Scripted,         // a scripted world per thread, the scripted data initialization
+    PlatformService,  // the same, the provider opened by the platform's data initialization
+    SharedStandIn,    // one stand-in service over a folder for every thread
+};
+
 struct Scenario {
     const char* name;
     size_t threads;
     int searches;  // per thread
     DWORD apartment;
     Reentry reentry;
-    bool platformService;  // the provider opened through the platform's data initialization
+    World world;
 };
 
 void PrintTo(const Scenario& scenario, std::ostream* out) {
@@ -40,16 +54,65 @@ void PrintTo(const Scenario& scenario, std::ostream* out) {
 constexpr DWORD kSingle = COINIT_APARTMENTTHREADED;
 constexpr DWORD kMulti = COINIT_MULTITHREADED;
 
+constexpr World kScripted = World::Scripted;
+
 const Scenario kScenarios[] = {
-    {"EightApartmentsAtOnce", 8, 100, kSingle, Reentry::None, false},
-    {"EightApartmentsThroughThePlatformsService", 8, 25, kSingle, Reentry::None, true},
-    {"AHostThreadInTheMultithreadedApartment", 1, 20, kMulti, Reentry::None, false},
-    {"InfoAskedOnEveryLine", 1, 20, kSingle, Reentry::InfoOnEveryLine, false},
-    {"ANestedSearchOnTheFirstLine", 1, 20, kSingle, Reentry::NestedSearchOnFirstLine, false},
+    {"EightApartmentsAtOnce", 8, 100, kSingle, Reentry::None, kScripted},
+    {"EightApartmentsThroughThePlatformsService", 8, 25, kSingle, Reentry::None,
+     World::PlatformService},
+    {"EightApartmentsThroughOneStandInService", 8, 25, kSingle, Reentry::None,
+     World::SharedStandIn},
+    {"AHostThreadInTheMultithreadedApartment", 1, 20, kMulti, Reentry::None, kScripted},
+    {"InfoAskedOnEveryLine", 1, 20, kSingle, Reentry::InfoOnEveryLine, kScripted},
+    {"ANestedSearchOnTheFirstLine", 1, 20, kSingle, Reentry::NestedSearchOnFirstLine, kScripted},
     {"NestedSearchesInFourApartmentsAtOnce", 4, 25, kSingle, Reentry::NestedSearchOnFirstLine,
-     false},
+     kScripted},
     {"ANestedSearchInTheMultithreadedApartment", 1, 10, kMulti, Reentry::NestedSearchOnFirstLine,
-     false},
+     kScripted},
+};
+
+// The stand-in service over a folder of 30 files, 10 of which a search for "report" finds, for
+// every thread at once; made and started on the test's own thread.
+class SharedStandIn {
+public:
+    SharedStandIn() {
+        const std::filesystem::path root = std::filesystem::temp_directory_path() /
+                                           ("tarvel-threads-" + std::to_string(currentThreadId()));
+        std::filesystem::remove_all(root);
+        std::filesystem::create_directories(root);
+        for (int i = 0; i < 30; ++i) {
+            const std::string name = "item" + std::to_string(i) + (i % 3 == 0 ? "-report" : "");
+            std::ofstream(root / name).put('x');
+        }
+        folder_ = platform::absoluteFolder(utf16FromUtf8(root.string()));
+        for (int i = 0; i < 30; i += 3) {
+            const std::string name = "item" + std::to_string(i) + "-report";
+            lines_.push_back(platform::childPath(folder_, WString(name.begin(), name.end())));
+        }
+        std::sort(lines_.begin(), lines_.end());
+        entered_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+        service_ = std::make_unique<service::SearchService>(folder_);
+        started_ = service_->start();
+    }
+    ~SharedStandIn() {
+        service_.reset();
+        if (entered_) {
+            CoUninitialize();
+        }
+        std::error_code ignored;
+        std::filesystem::remove_all(std::filesystem::path(folder_.c_str()), ignored);
+    }
+    HRESULT started() const { return started_; }
+    service::SearchService& service() { return *service_; }
+    // The lines of a search for "report", in path order.
+    const std::vector<WString>& lines() const { return lines_; }
+
+private:
+    WString folder_;
+    std::vector<WString> lines_;
+    bool entered_ = false;
+    HRESULT started_ = E_FAIL;
+    std::unique_ptr<service::SearchService> service_;
 };
 
 const WCHAR kDescription[] = TARVEL_UTF16("Tarvel Windows Search Module  by the Tarvel team");
@@ -138,18 +201,8 @@ struct ThreadHost {
     }
 };
 
-// What one host thread saw go wrong, as text; empty when all went well.
-std::vector<std::string> runHostThread(const Scenario& scenario, size_t index) {
-    std::vector<std::string> problems;
-    auto fail = [&](const std::string& what) {
-        problems.push_back("thread " + std::to_string(index) + ": " + what);
-    };
-    const bool twoColumns = index % 2 == 1;
-    SearchWorldOptions options;
-    options.platformService = scenario.platformService;
-    options.progIdRegistered = true;
-    options.apartment = scenario.apartment;
-    SearchWorld world(options);
+// A scripted world on the calling thread whose lines come from the query (linesFor).
+void scriptWorld(SearchWorld& world, bool twoColumns) {
     world.instrumentation.keepJournal(false);
     world.searchConfig.generator = [](const WString& query, const service::QueryHelperSettings&,
                                       WString& sql) {
@@ -167,17 +220,44 @@ std::vector<std::string> runHostThread(const Scenario& scenario, size_t index) {
             tableFor(sql.substr(where + WString(kWhere).size()), twoColumns));
         return S_OK;
     };
-    if (!world.ready()) {
-        for (const std::string& problem : world.leftovers()) {
-            fail(problem);
+}
+
+// What one host thread saw go wrong, as text; empty when all went well.
+std::vector<std::string> runHostThread(const Scenario& scenario, size_t index,
+                                       SharedStandIn* shared) {
+    std::vector<std::string> problems;
+    auto fail = [&](const std::string& what) {
+        problems.push_back("thread " + std::to_string(index) + ": " + what);
+    };
+    const bool twoColumns = index % 2 == 1;
+    std::optional<SearchWorld> world;
+    service::ClassRegistration registration;
+    bool entered = false;
+    if (shared != nullptr) {
+        // The shared service's classes, registered where this thread's searches find them.
+        entered = SUCCEEDED(CoInitializeEx(nullptr, scenario.apartment));
+        const HRESULT registered = shared->service().registerClasses(registration);
+        if (FAILED(registered)) {
+            fail("registering the stand-in's classes gave " + std::to_string(registered));
         }
-        return problems;
+    } else {
+        SearchWorldOptions options;
+        options.platformService = scenario.world == World::PlatformService;
+        options.progIdRegistered = true;
+        options.apartment = scenario.apartment;
+        world.emplace(options);
+        scriptWorld(*world, twoColumns);
+        if (!world->ready()) {
+            for (const std::string& problem : world->leftovers()) {
+                fail(problem);
+            }
+        }
     }
     ThreadHost host;
     host.thread = currentThreadId();
     host.reentry = scenario.reentry;
-    for (int s = 0; s < scenario.searches; ++s) {
-        const WString query = queryOf(index, s, false);
+    for (int s = 0; s < scenario.searches && problems.empty(); ++s) {
+        const WString query = shared != nullptr ? TARVEL_UTF16("report") : queryOf(index, s, false);
         host.nestedQuery = queryOf(index, s, true);
         host.nestedRan = false;
         host.received.clear();
@@ -186,7 +266,8 @@ std::vector<std::string> runHostThread(const Scenario& scenario, size_t index) {
             fail("search " + std::to_string(s) + " did not return 0");
         }
         std::vector<std::pair<int, WString>> expected;
-        const std::vector<WString> outer = linesFor(query, twoColumns);
+        const std::vector<WString> outer =
+            shared != nullptr ? shared->lines() : linesFor(query, twoColumns);
         for (size_t i = 0; i < outer.size(); ++i) {
             expected.emplace_back(0, outer[i]);
             if (i == 0 && scenario.reentry == Reentry::NestedSearchOnFirstLine) {
@@ -195,16 +276,17 @@ std::vector<std::string> runHostThread(const Scenario& scenario, size_t index) {
                 }
             }
         }
+        if (shared != nullptr) {
+            // The walk's order is the file system's: the lines are compared as a set.
+            std::sort(host.received.begin(), host.received.end());
+        }
         if (host.received != expected) {
             fail("search " + std::to_string(s) + " delivered " +
                  std::to_string(host.received.size()) + " lines, not the " +
                  std::to_string(expected.size()) + " expected in their order");
         }
-        for (const std::string& problem : world.leftovers()) {
+        for (const std::string& problem : world ? world->leftovers() : std::vector<std::string>{}) {
             fail("after search " + std::to_string(s) + ": " + problem);
-        }
-        if (!problems.empty()) {
-            break;
         }
     }
     for (const std::string& problem : host.problems) {
@@ -218,6 +300,10 @@ std::vector<std::string> runHostThread(const Scenario& scenario, size_t index) {
     if (SUCCEEDED(again)) {
         CoUninitialize();
     }
+    registration.revoke();
+    if (entered) {
+        CoUninitialize();
+    }
     return problems;
 }
 
@@ -227,14 +313,21 @@ TEST_P(HostThreadTest, EachThreadGetsItsOwnLinesInOrderAndNothingIsHeld) {
     const Scenario& scenario = GetParam();
     // The provider's ProgID is the process's, registered once for every thread's world.
     platform::ProgIdRegistration progId;
-    if (scenario.platformService) {
+    const bool platformService = scenario.world == World::PlatformService;
+    if (platformService) {
         ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
         ASSERT_EQ(S_OK, registerProviderProgId(progId));
     }
+    std::optional<SharedStandIn> shared;
+    if (scenario.world == World::SharedStandIn) {
+        shared.emplace();
+        ASSERT_EQ(S_OK, shared->started());
+    }
     std::vector<std::vector<std::string>> problems(scenario.threads);
-    const bool started = runOnThreads(
-        scenario.threads, [&](size_t index) { problems[index] = runHostThread(scenario, index); });
-    if (scenario.platformService) {
+    const bool started = runOnThreads(scenario.threads, [&](size_t index) {
+        problems[index] = runHostThread(scenario, index, shared ? &*shared : nullptr);
+    });
+    if (platformService) {
         progId.remove();
         CoUninitialize();
     }
