@@ -140,12 +140,21 @@ public:
     int run() {
         run_();
         print("verdict", problem_.empty() ? "searching works" + verdictNote_ : problem_);
+        if (!unwritten_.empty()) {
+            // A check whose findings were not all written tells nothing: it says so.
+            platform::writeError("tarvel-host: cannot write the check: " + unwritten_ + "\n");
+            return kCheckFoundProblem;
+        }
         return problem_.empty() ? kCheckPassed : kCheckFoundProblem;
     }
 
 private:
     void print(const char* label, const std::string& text) {
-        platform::writeOut(std::string(label) + ": " + text + "\n");
+        std::string reason;
+        if (!platform::writeOut(std::string(label) + ": " + text + "\n", &reason) &&
+            unwritten_.empty()) {
+            unwritten_ = reason;
+        }
     }
     // The first problem found decides the verdict.
     void problem(const std::string& verdict) {
@@ -371,6 +380,7 @@ private:
     bool outside_ = false;
     std::string problem_;
     std::string verdictNote_;
+    std::string unwritten_;  // why a finding could not be written, if one could not
 };
 
 }  // namespace

@@ -304,6 +304,12 @@ def check_the_check(runner, args, module, to_output_path):
         check("without a search service", index, 1, [
             module_line, ("service", "Windows Search (WSearch) is not installed"),
             ("verdict", "Windows Search is not installed")], base=[])
+    if not args.wine:
+        with open("/dev/full", "wb") as full:
+            status, out, err = runner.run(["--index", index_path, "--module", module, "--check",
+                                           index_path], stdout=full)
+        runner.check("check that cannot write its findings", status == 1 and one_line(err) and
+                     "cannot write the check" in err, "%d %r" % (status, err))
     status, out, err = runner.run(["--module", module, "--check",
                                    to_output_path(os.path.join(work, "missing"))])
     runner.check("check of a folder that does not exist", status == 2 and out == "" and
