@@ -183,8 +183,12 @@ TEST_F(QueryTranslatorTest, TextLeftBehindByAFailingHelperIsFreed) {
     EXPECT_EQ(1u, ledger_.handedOver());
 }
 
-TEST(QueryTranslator, RefusesAMissingOutput) {
+TEST(QueryTranslator, RefusesAMissingOutputOrHelper) {
     EXPECT_EQ(E_POINTER, QueryTranslator::translate(TARVEL_UTF16("report"), nullptr, 10));
+    LPWSTR sql = reinterpret_cast<LPWSTR>(0x1);
+    EXPECT_EQ(E_POINTER, QueryTranslator::generateSql(nullptr, TARVEL_UTF16("report"), &sql, 10));
+    auto* helper = reinterpret_cast<ISearchQueryHelper*>(0x1);  // never called
+    EXPECT_EQ(E_POINTER, QueryTranslator::generateSql(helper, TARVEL_UTF16("report"), nullptr, 10));
 }
 
 }  // namespace

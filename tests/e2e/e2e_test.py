@@ -267,8 +267,8 @@ def check_the_check(runner, args, module, to_output_path):
     index_path = to_output_path(index)
 
     def check(what, folder, expected_status, expected, host=None, settings=None, base=None):
-        arguments = (base if base is not None else ["--index", index_path]) + \
-            ["--module", module, "--check", to_output_path(folder)]
+        arguments = (base if base is not None else ["--index", index_path, "--module", module]) \
+            + ["--check", to_output_path(folder)]
         status, out, err = runner.run(arguments, settings, host=host)
         lines = out.split("\n")[:-1]
         labels = [line.split(": ", 1)[0] for line in lines]
@@ -299,11 +299,19 @@ def check_the_check(runner, args, module, to_output_path):
         ("folder", "is in the indexed locations"), ("search", '"c.txt" came back: 1 line'),
         ("verdict", "indexing is paused")],
         host=args.test_host, settings={"TARVEL_STANDIN_PAUSED": "8"})
+    check("of a file the index cannot deliver", index, 1, [
+        module_line, manager, catalog, ("folder", "is in the indexed locations"),
+        ("search", '"a report.txt" did not come back: 1 line'),
+        ("verdict", "a report.txt in " + to_output_path(index) + " is not found through the index")],
+        host=args.test_host, settings={"TARVEL_STANDIN_UNREADABLE": "a report.txt"})
+    check("of a file that is no module", index, 1, [
+        ("module", "does not export ModuleEntry"), ("verdict", "not a Tarvel search module")],
+        base=["--index", index_path, "--module", args.foreign])
     if args.wine:
         # The machine's own service, which Wine has not: the check stops at it and names it.
         check("without a search service", index, 1, [
             module_line, ("service", "Windows Search (WSearch) is not installed"),
-            ("verdict", "Windows Search is not installed")], base=[])
+            ("verdict", "Windows Search is not installed")], base=["--module", module])
     if not args.wine:
         with open("/dev/full", "wb") as full:
             status, out, err = runner.run(["--index", index_path, "--module", module, "--check",
@@ -499,6 +507,7 @@ def main():
                  "%d %s" % (status, err))
 
     check_honesty(runner, args, root, index, module, items)
+    args.foreign = foreign
     check_the_check(runner, args, module, to_output_path)
 
     print("%d checks, %d failed; %d items indexed, longest path %d units" %
