@@ -304,6 +304,9 @@ def check_the_check(runner, args, module, to_output_path):
         ("search", '"a report.txt" did not come back: 1 line'),
         ("verdict", "a report.txt in " + to_output_path(index) + " is not found through the index")],
         host=args.test_host, settings={"TARVEL_STANDIN_UNREADABLE": "a report.txt"})
+    check("of a module that cannot be loaded", index, 1, [
+        ("module", "cannot load "), ("verdict", "the module cannot be loaded")],
+        base=["--index", index_path, "--module", module + ".missing"])
     check("of a file that is no module", index, 1, [
         ("module", "does not export ModuleEntry"), ("verdict", "not a Tarvel search module")],
         base=["--index", index_path, "--module", args.foreign])
