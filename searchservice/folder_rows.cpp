@@ -4,16 +4,10 @@ namespace tarvel::service {
 
 bool nameMatches(const SqlQuery& query, const WString& name) {
     for (const SqlCondition& condition : query.conditions) {
-        if (condition.kind == SqlCondition::Kind::NameLike) {
-            if (!likeMatches(condition.value, name)) {
-                return false;
-            }
-            continue;
-        }
-        // The extension runs from the last dot of the name on, dot included.
-        const size_t dot = name.find_last_of(u'.');
-        const WString extension = dot == WString::npos ? WString() : name.substr(dot);
-        if (!sameIgnoringAsciiCase(condition.value, extension)) {
+        const bool met = condition.kind == SqlCondition::Kind::NameLike
+                             ? likeMatches(condition.value, name)
+                             : extensionIs(name, condition.value);
+        if (!met) {
             return false;
         }
     }

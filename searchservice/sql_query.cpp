@@ -212,12 +212,15 @@ bool likeMatches(const WString& pattern, const WString& text) {
     return p == pattern.size();
 }
 
-bool sameIgnoringAsciiCase(const WString& a, const WString& b) {
-    if (a.size() != b.size()) {
+bool extensionIs(const WString& name, const WString& extension) {
+    // Every item of a walk meets this: nothing is copied.
+    const size_t dot = name.find_last_of(u'.');
+    const size_t length = dot == WString::npos ? 0 : name.size() - dot;
+    if (length != extension.size()) {
         return false;
     }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) {
+    for (size_t i = 0; i < length; ++i) {
+        if (lowerAscii(name[dot + i]) != lowerAscii(extension[i])) {
             return false;
         }
     }

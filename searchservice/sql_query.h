@@ -25,6 +25,8 @@ HRESULT parseSql(const WString& text, SqlQuery& query);
 // LIKE: % any run, _ one character, [c] the character c itself; letters A-Z compare without
 // case. False for a malformed pattern.
 bool likeMatches(const WString& pattern, const WString& text);
-bool sameIgnoringAsciiCase(const WString& a, const WString& b);
+// Whether the name's extension (from its last dot on, dot included; none without a dot) is
+// extension, letters A-Z without case.
+bool extensionIs(const WString& name, const WString& extension);
 
 }  // namespace tarvel::service
