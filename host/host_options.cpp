@@ -12,7 +12,7 @@ const char kUsage[] =
     "and prints every result line as it arrives.\n"
     "\n"
     "With --check, tells why a search would find nothing: one line for each of the module,\n"
-    "the Windows Search service (on Windows), the search manager, the index \"SystemIndex\",\n"
+    "the Windows Search service (on Windows), the search manager, the system index,\n"
     "whether FOLDER (default: the current directory) is in the indexed locations, and a search\n"
     "for a file in FOLDER; the last line is the verdict, with what to do.\n"
     "\n"

@@ -17,9 +17,6 @@ namespace tarvel::host {
 
 namespace {
 
-// The records are the file manager's, declared once for both sides of the boundary.
-using ModuleEntryFunction = int32_t (*)(HostAppInfo* info, uint32_t command, void* param);
-
 constexpr int kExitListed = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
@@ -90,7 +87,7 @@ int run(const HostOptions& options) {
             return fail("no such folder: " + platform::textForOutput(options.folder), kExitUsage);
         }
     }
-    const ApartmentScope apartment(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const ApartmentScope apartment(SearchApartment);
     if (!apartment.usable()) {
         return fail("cannot enter a COM apartment");
     }

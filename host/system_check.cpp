@@ -16,9 +16,6 @@ namespace tarvel::host {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using ModuleEntryFunction = int32_t (*)(HostAppInfo* info, uint32_t command, void* param);
-
-const WCHAR kCatalog[] = TARVEL_UTF16("SystemIndex");
 
 const char kRemedyNotInstalled[] =
     "Windows Search is not installed: turn on the Windows feature \"Windows Search\" (on "
@@ -248,8 +245,8 @@ private:
     }
 
     bool checkCatalog() {
-        const std::string name = "catalog SystemIndex";
-        HRESULT hr = manager_->GetCatalog(kCatalog, catalog_.put());
+        const std::string name = "catalog " + out(kSystemIndex);
+        HRESULT hr = manager_->GetCatalog(kSystemIndex, catalog_.put());
         if (FAILED(hr)) {
             print(name.c_str(), "cannot be opened: " + describeResult(hr));
             problem("the index cannot be opened (" + describeResult(hr) +

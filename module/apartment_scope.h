@@ -9,6 +9,10 @@
 
 namespace tarvel {
 
+// The apartment a search enters: single-threaded, without OLE1 DDE, as a file manager's window
+// thread has it.
+constexpr DWORD SearchApartment = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE;
+
 class ApartmentScope {
 public:
     explicit ApartmentScope(DWORD flags) {

@@ -17,6 +17,9 @@ using HostCallback = int32_t (*)(HostAppInfo* info, uint32_t request, void* data
 // Request code of HostCallback whose data is one NUL-terminated UTF-16 result line.
 constexpr uint32_t HostOutputLine = 3076;
 
+// The value the info command reports to the host.
+constexpr uint32_t ModuleInfoValue = 1024;
+
 // The host's application record; the module reads only its first field.
 struct HostAppInfo {
     HostCallback callback;
@@ -38,6 +41,9 @@ enum ModuleCommand : uint32_t {
     CommandInfo = 0,
     CommandSearch = 10,
 };
+
+// ModuleEntry's type, as a host finds it in the module file.
+using ModuleEntryFunction = int32_t (*)(HostAppInfo* info, uint32_t command, void* param);
 
 static_assert(offsetof(HostAppInfo, callback) == 0);
 static_assert(sizeof(ModuleInfoRequest) == 16);

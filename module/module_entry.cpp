@@ -1,3 +1,5 @@
+#include <type_traits>
+
 #include "apartment_scope.h"
 #include "description.h"
 #include "host_records.h"
@@ -7,19 +9,14 @@ namespace tarvel {
 
 namespace {
 
-// The value the info command reports to the host.
-constexpr uint32_t kInfoValue = 1024;
-
 constexpr WCHAR kDescription[] = TARVEL_UTF16(TARVEL_MODULE_DESCRIPTION);
 static_assert(sizeof(kDescription) / sizeof(WCHAR) < 64);
-
-constexpr DWORD kApartmentFlags = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE;
 
 int32_t answerInfo(ModuleInfoRequest* request) {
     if (request == nullptr || request->kind != 0 || request->text == nullptr) {
         return 0;
     }
-    request->value = kInfoValue;
+    request->value = ModuleInfoValue;
     for (size_t i = 0; i < sizeof(kDescription) / sizeof(WCHAR); ++i) {
         request->text[i] = kDescription[i];
     }
@@ -36,7 +33,7 @@ int32_t search(HostAppInfo* info, SearchRequest* request) {
     if (callback == nullptr) {
         return 0;
     }
-    const ApartmentScope apartment(kApartmentFlags);
+    const ApartmentScope apartment(SearchApartment);
     if (apartment.usable()) {
         SearchRun::run(request, info, callback);
     }
@@ -57,6 +54,8 @@ int32_t dispatch(HostAppInfo* info, uint32_t command, void* param) {
 }  // namespace
 
 }  // namespace tarvel
+
+static_assert(std::is_same_v<decltype(&ModuleEntry), tarvel::ModuleEntryFunction>);
 
 extern "C" int32_t ModuleEntry(tarvel::HostAppInfo* info, uint32_t command, void* param) {
     try {

@@ -9,6 +9,10 @@
 
 namespace tarvel {
 
+namespace testing {
+class CommandPeer;
+}  // namespace testing
+
 class Command {
 public:
     Command(BlobHandling blobHandling, DBLENGTH blobThreshold);
@@ -26,12 +30,11 @@ public:
     Rowset& results() { return rowset; }
     const DynamicAccessor& columns() const { return accessor; }
 
-    // A parameter accessor on the command, which no operation of the module creates: tests
-    // arrange one to see it released, and read the handle a failed release keeps.
-    void setParameterAccessorForTesting(HACCESSOR handle) { parameterAccessor = handle; }
-    HACCESSOR parameterAccessorForTesting() const { return parameterAccessor; }
-
 private:
+    // No operation of the module creates a parameter accessor: tests arrange one to see it
+    // released, and read the handle a failed release keeps.
+    friend class testing::CommandPeer;
+
     DynamicAccessor accessor;
     Rowset rowset;
     ComPtr<ICommand> command;

@@ -440,9 +440,4 @@ DBBYTEOFFSET DynamicAccessor::statusAfterPrevious(DBORDINAL index) const {
     return status;
 }
 
-void DynamicAccessor::setColumnInfoForTesting(ColumnInfo* info, DBORDINAL count) {
-    *columnInfo.put() = info;
-    columnCount = count;
-}
-
 }  // namespace tarvel

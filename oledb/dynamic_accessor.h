@@ -11,6 +11,10 @@
 
 namespace tarvel {
 
+namespace testing {
+class DynamicAccessorPeer;
+}  // namespace testing
+
 // The column description as the provider gives it; the binding pass rewrites ulColumnSize
 // (bound size), wType (bound type) and pTypeInfo (value offset in the row buffer).
 using ColumnInfo = DBCOLUMNINFO;
@@ -131,18 +135,10 @@ public:
                                      DBLENGTH rowSize, IAccessor* accessor);
     HRESULT allocateAccessorSlots(ULONG count);
 
-    // What only tests arrange or read, since no operation of the module does or shows it:
-    // column descriptions given before the pass (as a caller that describes the columns does),
-    // values written into the row buffer, slots other than the pass's one, the per-column flag
-    // bytes, and a slot array freed while its count stays.
-    void setColumnInfoForTesting(ColumnInfo* info, DBORDINAL count);
-    BYTE* rowBufferForTesting() const { return rowBuffer.get(); }
-    AccessorSlot* accessorSlotsForTesting() const { return accessorSlots.get(); }
-    ULONG accessorSlotCountForTesting() const { return accessorSlotCount; }
-    const BYTE* columnFlagsForTesting() const { return columnFlags.get(); }
-    void forgetAccessorSlotsForTesting() { accessorSlots.reset(); }
-
 private:
+    // Tests arrange and read what no operation of the module does or shows.
+    friend class testing::DynamicAccessorPeer;
+
     HRESULT bindAllColumns(IUnknown* rowset, IAccessor* accessor, ColumnBinding* bindings);
     HRESULT bindColumn(IUnknown* rowset, DBORDINAL index, DBBYTEOFFSET* runningOffset,
                        ColumnBinding* binding, const IID** streamIid);

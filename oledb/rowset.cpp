@@ -57,11 +57,4 @@ void Rowset::releaseInterfaces() {
     rowsetInterface.reset();
 }
 
-void Rowset::ownAccessorForTesting(std::unique_ptr<DynamicAccessor> owned, bool useForMoves) {
-    ownedAccessor = std::move(owned);
-    if (useForMoves) {
-        accessor = ownedAccessor.get();
-    }
-}
-
 }  // namespace tarvel

@@ -9,6 +9,10 @@
 
 namespace tarvel {
 
+namespace testing {
+class RowsetPeer;
+}  // namespace testing
+
 class Rowset {
 public:
     explicit Rowset(DynamicAccessor* rowAccessor) : accessor(rowAccessor) {}
@@ -59,11 +63,10 @@ public:
     // What close leaves held, which is nothing after a close: IRowsetChange, then IRowset.
     void releaseInterfaces();
 
-    // An accessor of the rowset's own, which its close frees; with useForMoves the moves use it.
-    // No operation of the module gives a rowset one; tests arrange it.
-    void ownAccessorForTesting(std::unique_ptr<DynamicAccessor> owned, bool useForMoves);
-
 private:
+    // No operation of the module gives a rowset an accessor of its own; tests arrange one.
+    friend class testing::RowsetPeer;
+
     // A provider that allocated a handle array of its own despite being given one: the first
     // row is kept, any others go at once, so that one row at most stays held.
     void keepFirstOf(HROW* rows, DBCOUNTITEM obtained);
@@ -72,6 +75,7 @@ private:
     ComPtr<IRowsetChange> changeInterface;
     DynamicAccessor* accessor;
     HROW currentRow = 0;
+    // An accessor of the rowset's own, which its close frees.
     std::unique_ptr<DynamicAccessor> ownedAccessor;
 };
 

@@ -4,13 +4,6 @@
 
 namespace tarvel {
 
-namespace {
-
-constexpr WCHAR kCatalog[] = TARVEL_UTF16("SystemIndex");
-constexpr WCHAR kSelectedColumn[] = TARVEL_UTF16("System.ItemPathDisplay");
-
-}  // namespace
-
 HRESULT QueryTranslator::translate(LPCWSTR query, LPWSTR* sql, LONG maxResults) {
     if (sql == nullptr) {
         return E_POINTER;
@@ -32,7 +25,7 @@ HRESULT QueryTranslator::generateSql(ISearchQueryHelper* helper, LPCWSTR query, 
     *sql = nullptr;
     // The helper's defaults stand for everything but these two; their results do not matter.
     helper->put_QueryMaxResults(maxResults);
-    helper->put_QuerySelectColumns(kSelectedColumn);
+    helper->put_QuerySelectColumns(kItemPathDisplay);
     const HRESULT hr = helper->GenerateSQLFromUserQuery(query, sql);
     if (FAILED(hr) && *sql != nullptr) {
         // A helper that fails must not leave text behind; should one do so, it is not leaked.
@@ -50,7 +43,7 @@ HRESULT QueryTranslator::lookupQueryHelper(ISearchQueryHelper** helper) {
         return hr;
     }
     ComPtr<ISearchCatalogManager> catalog;
-    hr = manager->GetCatalog(kCatalog, catalog.put());
+    hr = manager->GetCatalog(kSystemIndex, catalog.put());
     if (FAILED(hr)) {
         return hr;
     }

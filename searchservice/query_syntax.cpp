@@ -73,7 +73,7 @@ bool validColumn(const WString& name) {
 }
 
 HRESULT selectList(const WString& columns, WString& out) {
-    WString list = columns.empty() ? ascii("System.ItemPathDisplay") : columns;
+    WString list = columns.empty() ? WString(kItemPathDisplay) : columns;
     size_t start = 0;
     while (start <= list.size()) {
         size_t end = list.find(u',', start);
@@ -175,7 +175,7 @@ HRESULT generateSql(const WString& query, const QueryHelperSettings& settings, W
         const std::string top = std::to_string(settings.maxResults);
         sql += ascii("TOP ") + WString(top.begin(), top.end()) + WCHAR(' ');
     }
-    sql += columns + ascii(" FROM \"SystemIndex\" WHERE ");
+    sql += columns + ascii(" FROM \"") + kSystemIndex + ascii("\" WHERE ");
     for (size_t k = 0; k < terms.size(); ++k) {
         if (k != 0) {
             sql += ascii(" AND ");

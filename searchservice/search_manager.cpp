@@ -97,7 +97,7 @@ HRESULT CatalogManager::get_Name(LPWSTR* pszName) {
     if (pszName == nullptr) {
         return E_POINTER;
     }
-    *pszName = taskString(WString(TARVEL_UTF16("SystemIndex")), watcher());
+    *pszName = taskString(kSystemIndex, watcher());
     return *pszName != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -240,7 +240,7 @@ HRESULT SearchManager::GetCatalog(LPCWSTR pszCatalog, ISearchCatalogManager** pp
     if (ppCatalogManager == nullptr) {
         return E_POINTER;
     }
-    if (pszCatalog == nullptr || narrow(pszCatalog) != "SystemIndex") {
+    if (pszCatalog == nullptr || WString(pszCatalog) != kSystemIndex) {
         return E_INVALIDARG;
     }
     CatalogManager* catalog = CatalogManager::create(watcher(), config_);

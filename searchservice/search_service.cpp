@@ -11,7 +11,6 @@ namespace {
 
 constexpr HRESULT kPathNotFound = static_cast<HRESULT>(0x80070003);
 const WCHAR kProgId[] = TARVEL_UTF16("Search.CollatorDSO.1");
-const WCHAR kPathColumn[] = TARVEL_UTF16("System.ItemPathDisplay");
 
 }  // namespace
 
@@ -81,7 +80,7 @@ HRESULT SearchService::execute(const WString& text, std::shared_ptr<const Table>
     auto result = std::make_shared<Table>();
     for (size_t i = 0; i < query.columns.size(); ++i) {
         TableColumn column;
-        column.name = kPathColumn;
+        column.name = kItemPathDisplay;
         column.ordinal = i + 1;
         column.type = DBTYPE_WSTR;
         column.size = pathColumnUnits();

@@ -118,8 +118,7 @@ HRESULT parseSql(const WString& text, SqlQuery& query) {
         query.top = long(top);
     }
     for (;;) {
-        if (token.kind != Token::Kind::Identifier ||
-            token.text != ascii("System.ItemPathDisplay")) {
+        if (token.kind != Token::Kind::Identifier || token.text != kItemPathDisplay) {
             return DB_E_ERRORSINCOMMAND;
         }
         query.columns.push_back(token.text);
@@ -134,7 +133,7 @@ HRESULT parseSql(const WString& text, SqlQuery& query) {
         }
     }
     if (!isWord(token, "from") || !tokens.next(token) || token.kind != Token::Kind::Identifier ||
-        token.text != ascii("SystemIndex") || !tokens.next(token)) {
+        token.text != kSystemIndex || !tokens.next(token)) {
         return DB_E_ERRORSINCOMMAND;
     }
     if (token.kind == Token::Kind::End) {

@@ -6,6 +6,7 @@
 
 #include "command.h"
 #include "data_source.h"
+#include "peers.h"
 #include "search_world.h"
 #include "session.h"
 
@@ -314,14 +315,14 @@ TEST_F(CommandTest, ParameterAccessorNeedsTheCommandsAccessorInterface) {
     openSession();
     Command command(BlobHandling::Default, 8000);
     ASSERT_EQ(S_OK, command.create(session_, kText));
-    command.setParameterAccessorForTesting(5);
+    CommandPeer::setParameterAccessor(command, 5);
     journal().clearJournal();
     command.close();
     EXPECT_EQ((Journal{"ICommand::QueryInterface(IAccessor)", "ICommand::Release"}),
               journal().journal());
-    EXPECT_EQ(5u, command.parameterAccessorForTesting())
+    EXPECT_EQ(5u, CommandPeer::parameterAccessor(command))
         << "kept when the command offers no IAccessor";
-    command.setParameterAccessorForTesting(0);
+    CommandPeer::setParameterAccessor(command, 0);
 }
 
 TEST_F(CommandTest, DestroyingAfterCloseReleasesNothingMore) {

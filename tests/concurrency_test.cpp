@@ -174,7 +174,7 @@ struct ThreadHost {
             // Not this record's thread: touch nothing of it.
             return 0;
         }
-        if (request != kHostOutputLine || data == nullptr) {
+        if (request != HostOutputLine || data == nullptr) {
             host->problems.push_back("request " + std::to_string(request));
             return 0;
         }
@@ -182,8 +182,8 @@ struct ThreadHost {
         if (host->reentry == Reentry::InfoOnEveryLine) {
             WCHAR text[64] = {};
             ModuleInfoRequest describe{0, 0, text};
-            if (ModuleEntry(info, kCommandInfo, &describe) != 1 || describe.value != 1024 ||
-                WString(text) != kDescription) {
+            if (ModuleEntry(info, CommandInfo, &describe) != 1 ||
+                describe.value != ModuleInfoValue || WString(text) != kDescription) {
                 host->problems.push_back("the description asked from the callback");
             }
         }
@@ -192,7 +192,7 @@ struct ThreadHost {
             host->nestedRan = true;
             host->depth = 1;
             SearchRequest nested{host->nestedQuery.c_str(), 0, -1};
-            if (ModuleEntry(info, kCommandSearch, &nested) != 0) {
+            if (ModuleEntry(info, CommandSearch, &nested) != 0) {
                 host->problems.push_back("the nested search did not return 0");
             }
             host->depth = 0;
@@ -262,7 +262,7 @@ std::vector<std::string> runHostThread(const Scenario& scenario, size_t index,
         host.nestedRan = false;
         host.received.clear();
         SearchRequest request{query.c_str(), 0, -1};
-        if (ModuleEntry(&host.info, kCommandSearch, &request) != 0) {
+        if (ModuleEntry(&host.info, CommandSearch, &request) != 0) {
             fail("search " + std::to_string(s) + " did not return 0");
         }
         std::vector<std::pair<int, WString>> expected;

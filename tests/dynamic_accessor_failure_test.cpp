@@ -1,5 +1,6 @@
 // Every way the binding pass can fail, the state it leaves, and that releasing that state
 // afterwards leaks nothing and frees nothing twice.
+#include "peers.h"
 #include "rowset_fixture.h"
 #include "search_run.h"
 
@@ -46,7 +47,7 @@ TEST_F(BindingFailureTest, NullRowsetChangesNothing) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     EXPECT_EQ(E_FAIL, accessor.bindColumns(nullptr));
     EXPECT_EQ(0u, accessor.getColumnCount());
-    EXPECT_EQ(nullptr, accessor.accessorSlotsForTesting());
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::accessorSlots(accessor));
 }
 
 TEST_F(BindingFailureTest, RowsetWithoutAccessorInterfaceChangesNothing) {
@@ -67,8 +68,8 @@ TEST_F(BindingFailureTest, FailedColumnQueriesLeaveOnlyWhatTheProviderGave) {
         instrumentation_.failCall(failing, E_UNEXPECTED);
         EXPECT_EQ(E_UNEXPECTED, accessor.bindColumns(rowsetOf(rowset))) << failing;
         EXPECT_EQ(0u, accessor.getColumnCount());
-        EXPECT_EQ(nullptr, accessor.columnFlagsForTesting());
-        EXPECT_EQ(nullptr, accessor.accessorSlotsForTesting());
+        EXPECT_EQ(nullptr, DynamicAccessorPeer::columnFlags(accessor));
+        EXPECT_EQ(nullptr, DynamicAccessorPeer::accessorSlots(accessor));
         close(accessor, rowset);
         release(rowset);
     }
@@ -82,9 +83,9 @@ TEST_F(BindingFailureTest, BindingArrayAllocation) {
     for (DBORDINAL i = 0; i < 3; ++i) {
         expectReported(accessor, i, threeColumns().columns[i]);
     }
-    EXPECT_EQ(nullptr, accessor.columnFlagsForTesting());
-    EXPECT_EQ(nullptr, accessor.accessorSlotsForTesting());
-    EXPECT_EQ(nullptr, accessor.rowBufferForTesting());
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::columnFlags(accessor));
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::accessorSlots(accessor));
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::rowBuffer(accessor));
     close(accessor, rowset);
     EXPECT_EQ(0u, accessor.getColumnCount());
     release(rowset);
@@ -94,8 +95,8 @@ TEST_F(BindingFailureTest, ColumnFlagsAllocation) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     FakeRowset* rowset = makeRowset(threeColumns());
     EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 2));
-    EXPECT_EQ(nullptr, accessor.columnFlagsForTesting());
-    EXPECT_EQ(nullptr, accessor.accessorSlotsForTesting());
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::columnFlags(accessor));
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::accessorSlots(accessor));
     expectReported(accessor, 0, threeColumns().columns[0]);
     close(accessor, rowset);
     release(rowset);
@@ -111,9 +112,9 @@ TEST_F(BindingFailureTest, ObjectDescriptionAllocationAtALaterColumn) {
     EXPECT_EQ(102u, accessor.valueSizeAt(1));
     EXPECT_EQ(20u, accessor.valueOffset(1));
     expectReported(accessor, 2, threeColumns().columns[2]);
-    EXPECT_EQ(nullptr, accessor.columnFlagsForTesting());
-    EXPECT_EQ(nullptr, accessor.accessorSlotsForTesting());
-    EXPECT_EQ(nullptr, accessor.rowBufferForTesting());
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::columnFlags(accessor));
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::accessorSlots(accessor));
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::rowBuffer(accessor));
     EXPECT_TRUE(instrumentation_.journalMatching("CreateAccessor").empty());
     close(accessor, rowset);
     release(rowset);
@@ -124,7 +125,7 @@ TEST_F(BindingFailureTest, ObjectDescriptionAllocationAtTheFirstColumn) {
     FakeRowset* rowset = makeRowset(threeColumns());
     EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 3));
     expectReported(accessor, 0, threeColumns().columns[0]);
-    EXPECT_EQ(nullptr, accessor.columnFlagsForTesting());
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::columnFlags(accessor));
     close(accessor, rowset);
     release(rowset);
 }
@@ -134,10 +135,10 @@ TEST_F(BindingFailureTest, SlotArrayAllocation) {
     FakeRowset* rowset = makeRowset(threeColumns());
     EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 5));
     EXPECT_EQ(DBTYPE_IUNKNOWN, accessor.typeAt(2));
-    EXPECT_EQ(nullptr, accessor.columnFlagsForTesting());
-    EXPECT_EQ(nullptr, accessor.accessorSlotsForTesting());
-    EXPECT_EQ(0u, accessor.accessorSlotCountForTesting());
-    EXPECT_EQ(nullptr, accessor.rowBufferForTesting());
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::columnFlags(accessor));
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::accessorSlots(accessor));
+    EXPECT_EQ(0u, DynamicAccessorPeer::accessorSlotCount(accessor));
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::rowBuffer(accessor));
     close(accessor, rowset);
     release(rowset);
 }
@@ -146,11 +147,11 @@ TEST_F(BindingFailureTest, RowBufferAllocationLeavesOneEmptySlot) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     FakeRowset* rowset = makeRowset(threeColumns());
     EXPECT_EQ(E_OUTOFMEMORY, bindFailingAllocation(accessor, rowset, 6));
-    EXPECT_EQ(nullptr, accessor.columnFlagsForTesting());
-    EXPECT_EQ(nullptr, accessor.rowBufferForTesting());
-    ASSERT_EQ(1u, accessor.accessorSlotCountForTesting());
-    EXPECT_EQ(0u, accessor.accessorSlotsForTesting()[0].handle);
-    EXPECT_TRUE(accessor.accessorSlotsForTesting()[0].autoFetch);
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::columnFlags(accessor));
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::rowBuffer(accessor));
+    ASSERT_EQ(1u, DynamicAccessorPeer::accessorSlotCount(accessor));
+    EXPECT_EQ(0u, DynamicAccessorPeer::accessorSlots(accessor)[0].handle);
+    EXPECT_TRUE(DynamicAccessorPeer::accessorSlots(accessor)[0].autoFetch);
     // Nothing was fetched into a buffer that does not exist; the release reads nothing, the
     // reads find nothing, and a line shows every column as unreadable.
     accessor.releaseRowValues(rowsetOf(rowset));
@@ -165,7 +166,7 @@ TEST_F(BindingFailureTest, RowBufferAllocationLeavesOneEmptySlot) {
               WString(line.text()));
     EXPECT_EQ(DB_E_BADACCESSORHANDLE, rowset->as<IAccessor>()->ReleaseAccessor(0, nullptr));
     close(accessor, rowset);
-    EXPECT_EQ(nullptr, accessor.accessorSlotsForTesting());
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::accessorSlots(accessor));
     release(rowset);
 }
 
@@ -178,7 +179,7 @@ TEST_F(BindingFailureTest, ColumnsReportedWithoutDescriptionsAreUnexpected) {
     EXPECT_EQ(E_UNEXPECTED, accessor.bindColumns(rowsetOf(rowset)));
     EXPECT_EQ(allocations, ModuleAllocatorProbe::allocationCount());
     EXPECT_EQ(3u, accessor.getColumnCount());
-    EXPECT_EQ(nullptr, accessor.columnFlagsForTesting());
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::columnFlags(accessor));
     EXPECT_TRUE(instrumentation_.journalMatching("CreateAccessor").empty());
     DBORDINAL index = 9;
     EXPECT_FALSE(accessor.findColumn(1, &index));
@@ -193,10 +194,10 @@ TEST_F(BindingFailureTest, CreateAccessorFailureKeepsSlotsAndBuffer) {
     FakeRowset* rowset = makeRowset(threeColumns());
     instrumentation_.failCall("IAccessor::CreateAccessor", DB_E_BADBINDINFO);
     EXPECT_EQ(DB_E_BADBINDINFO, accessor.bindColumns(rowsetOf(rowset)));
-    EXPECT_EQ(nullptr, accessor.columnFlagsForTesting());
-    EXPECT_NE(nullptr, accessor.rowBufferForTesting());
-    ASSERT_EQ(1u, accessor.accessorSlotCountForTesting());
-    EXPECT_EQ(0u, accessor.accessorSlotsForTesting()[0].handle);
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::columnFlags(accessor));
+    EXPECT_NE(nullptr, DynamicAccessorPeer::rowBuffer(accessor));
+    ASSERT_EQ(1u, DynamicAccessorPeer::accessorSlotCount(accessor));
+    EXPECT_EQ(0u, DynamicAccessorPeer::accessorSlots(accessor)[0].handle);
     close(accessor, rowset);
     release(rowset);
 }
@@ -206,7 +207,7 @@ TEST_F(BindingFailureTest, ByteCountsThatOverflowFailAsAllocations) {
     FakeRowset* rowset = makeRowset(Table{
         {column(1, DBTYPE_WSTR, DBLENGTH(1) << 62), column(2, DBTYPE_BYTES, ~DBLENGTH(0) - 3)}});
     EXPECT_EQ(E_OUTOFMEMORY, accessor.bindColumns(rowsetOf(rowset)));
-    EXPECT_EQ(nullptr, accessor.rowBufferForTesting());
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::rowBuffer(accessor));
     EXPECT_EQ((DBLENGTH(1) << 63) + 2, accessor.valueSizeAt(0));
     close(accessor, rowset);
     release(rowset);

@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "peers.h"
 #include "rowset_fixture.h"
 #include "search_run.h"
 #include "value_conversion.h"
@@ -52,11 +53,11 @@ TEST_F(DynamicAccessorTest, WideStringOf260CharactersFillsA540ByteRow) {
     EXPECT_EQ(0u, binding.dwFlags);
     EXPECT_EQ(DWORD(DBACCESSOR_ROWDATA), rowset->lastAccessorFlags());
 
-    ASSERT_EQ(1u, accessor.accessorSlotCountForTesting());
-    EXPECT_NE(0u, accessor.accessorSlotsForTesting()[0].handle);
-    EXPECT_TRUE(accessor.accessorSlotsForTesting()[0].autoFetch);
-    ASSERT_NE(nullptr, accessor.columnFlagsForTesting());
-    EXPECT_EQ(0, accessor.columnFlagsForTesting()[0]);
+    ASSERT_EQ(1u, DynamicAccessorPeer::accessorSlotCount(accessor));
+    EXPECT_NE(0u, DynamicAccessorPeer::accessorSlots(accessor)[0].handle);
+    EXPECT_TRUE(DynamicAccessorPeer::accessorSlots(accessor)[0].autoFetch);
+    ASSERT_NE(nullptr, DynamicAccessorPeer::columnFlags(accessor));
+    EXPECT_EQ(0, DynamicAccessorPeer::columnFlags(accessor)[0]);
     close(accessor, rowset);
     release(rowset);
 }
@@ -197,7 +198,7 @@ TEST_F(DynamicAccessorTest, UnknownColumnIsAnObjectUnderEveryHandlingWithoutProp
             EXPECT_EQ(kAllParts, binding.dwPart);
             EXPECT_EQ(DWORD(DBMEMOWNER_CLIENTOWNED), binding.dwMemOwner);
             EXPECT_TRUE(IsEqualGUID(IID_IUnknown, rowset->lastObjects()[i].iid));
-            EXPECT_EQ(0, accessor.columnFlagsForTesting()[i]);
+            EXPECT_EQ(0, DynamicAccessorPeer::columnFlags(accessor)[i]);
         }
         EXPECT_EQ(24u, accessor.valueOffset(1));  // after the first status, 16..20
         EXPECT_EQ(0u, propertyQueries());
@@ -218,7 +219,8 @@ TEST_F(DynamicAccessorTest, NoStreamsBindsALongStringByReferenceOwnedByTheModule
     EXPECT_EQ(nullptr, binding.pObject);
     EXPECT_EQ(DBTYPE(DBTYPE_BYREF | DBTYPE_WSTR), accessor.typeAt(1));
     EXPECT_EQ(8u, accessor.valueSizeAt(1));
-    EXPECT_EQ(1, accessor.columnFlagsForTesting()[1]) << "the flag ClientOwnedReference is 1";
+    EXPECT_EQ(1, DynamicAccessorPeer::columnFlags(accessor)[1])
+        << "the flag ClientOwnedReference is 1";
     EXPECT_EQ(0u, propertyQueries());
     close(accessor, rowset);
     release(rowset);
@@ -347,7 +349,7 @@ TEST_F(DynamicAccessorTest, SuppliedColumnInfoIsUsedInPlaceAndSearchedByOrdinal)
         info[i].ulColumnSize = 4;
     }
     DynamicAccessor accessor(BlobHandling::Default, 8000);
-    accessor.setColumnInfoForTesting(info, 3);
+    DynamicAccessorPeer::setColumnInfo(accessor, info, 3);
     FakeRowset* rowset =
         bind(accessor,
              Table{{column(5, DBTYPE_I4, 4), column(2, DBTYPE_I4, 4), column(9, DBTYPE_I4, 4)}});
@@ -410,7 +412,8 @@ TEST_F(DynamicAccessorTest, ReadsShowWhatTheFetchWrote) {
     EXPECT_EQ(WString(TARVEL_UTF16("abcd")),
               WString(static_cast<const WCHAR*>(accessor.getValue(1))));
     DBLENGTH length = 0;
-    std::memcpy(&length, accessor.rowBufferForTesting() + accessor.lengthOffset(0), sizeof length);
+    std::memcpy(&length, DynamicAccessorPeer::rowBuffer(accessor) + accessor.lengthOffset(0),
+                sizeof length);
     EXPECT_EQ(12u, length);
     LONG number = 0;
     std::memcpy(&number, accessor.getValue(2), sizeof number);
@@ -424,10 +427,10 @@ TEST_F(DynamicAccessorTest, NoColumnsStillMakesASlotAndAnAccessorWithoutBindings
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     FakeRowset* rowset = bind(accessor, Table{});
     EXPECT_EQ(0u, accessor.getColumnCount());
-    EXPECT_NE(nullptr, accessor.rowBufferForTesting());
-    EXPECT_NE(nullptr, accessor.columnFlagsForTesting());
-    ASSERT_EQ(1u, accessor.accessorSlotCountForTesting());
-    EXPECT_NE(0u, accessor.accessorSlotsForTesting()[0].handle);
+    EXPECT_NE(nullptr, DynamicAccessorPeer::rowBuffer(accessor));
+    EXPECT_NE(nullptr, DynamicAccessorPeer::columnFlags(accessor));
+    ASSERT_EQ(1u, DynamicAccessorPeer::accessorSlotCount(accessor));
+    EXPECT_NE(0u, DynamicAccessorPeer::accessorSlots(accessor)[0].handle);
     EXPECT_EQ(Journal{"IAccessor::CreateAccessor(2,0,0)"},
               instrumentation_.journalMatching("CreateAccessor"));
     close(accessor, rowset);

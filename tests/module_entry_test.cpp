@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "apartment_probe.h"
-#include "host_codes.h"
+#include "apartment_scope.h"
 #include "host_records.h"
 
 namespace tarvel {
@@ -13,8 +13,12 @@ namespace {
 
 using testing::apartmentCalls;
 using testing::ApartmentCalls;
-using testing::kCommandInfo;
-using testing::kCommandSearch;
+
+// The file manager's numbers, written out here apart from the header that names them, so that a
+// wrong constant there cannot agree with itself in the tests that use it.
+static_assert(CommandInfo == 0 && CommandSearch == 10 && HostOutputLine == 3076 &&
+              ModuleInfoValue == 1024);
+static_assert(SearchApartment == 6);
 
 const std::basic_string<WCHAR> kDescription =
     TARVEL_UTF16("Tarvel Windows Search Module  by the Tarvel team");
@@ -46,7 +50,7 @@ bool apartmentEntered() {
 TEST(ModuleEntryInfo, AnswersKindZeroWithValueAndDescription) {
     Sentinel buffer;
     ModuleInfoRequest request{0, 0xCCCCCCCCu, buffer.text()};
-    EXPECT_EQ(1, ModuleEntry(nullptr, kCommandInfo, &request));
+    EXPECT_EQ(1, ModuleEntry(nullptr, CommandInfo, &request));
     EXPECT_EQ(1024u, request.value);
     const size_t bytes = (kDescription.size() + 1) * sizeof(WCHAR);
     EXPECT_EQ(0, std::memcmp(buffer.bytes.data(), kDescription.c_str(), bytes));
@@ -59,16 +63,16 @@ TEST(ModuleEntryInfo, DeclinesOtherKindsAndWritesNothing) {
     for (uint32_t kind : {1u, 2u, 0xFFFFFFFFu}) {
         Sentinel buffer;
         ModuleInfoRequest request{kind, 0xCCCCCCCCu, buffer.text()};
-        EXPECT_EQ(0, ModuleEntry(nullptr, kCommandInfo, &request));
+        EXPECT_EQ(0, ModuleEntry(nullptr, CommandInfo, &request));
         EXPECT_EQ(0xCCCCCCCCu, request.value);
         EXPECT_TRUE(buffer.untouchedFrom(0));
     }
 }
 
 TEST(ModuleEntryInfo, DeclinesMissingRecordOrBuffer) {
-    EXPECT_EQ(0, ModuleEntry(nullptr, kCommandInfo, nullptr));
+    EXPECT_EQ(0, ModuleEntry(nullptr, CommandInfo, nullptr));
     ModuleInfoRequest request{0, 0xCCCCCCCCu, nullptr};
-    EXPECT_EQ(0, ModuleEntry(nullptr, kCommandInfo, &request));
+    EXPECT_EQ(0, ModuleEntry(nullptr, CommandInfo, &request));
     EXPECT_EQ(0xCCCCCCCCu, request.value);
 }
 
@@ -98,7 +102,7 @@ TEST(ModuleEntrySearch, EmptyQueryIsDeclinedWithoutCom) {
     const WCHAR empty[] = {0};
     SearchRequest request{empty, 0, 10};
     const ApartmentCalls before = apartmentCalls();
-    EXPECT_EQ(0, ModuleEntry(&host.info, kCommandSearch, &request));
+    EXPECT_EQ(0, ModuleEntry(&host.info, CommandSearch, &request));
     const ApartmentCalls after = apartmentCalls();
     EXPECT_EQ(before.initialize, after.initialize);
     EXPECT_EQ(before.uninitialize, after.uninitialize);
@@ -112,10 +116,10 @@ TEST(ModuleEntrySearch, MissingRecordQueryOrCallbackIsDeclined) {
     SearchRequest noQuery{nullptr, 0, 10};
     SearchRequest request{TARVEL_UTF16("report"), 0, 10};
     const ApartmentCalls before = apartmentCalls();
-    EXPECT_EQ(0, ModuleEntry(&info, kCommandSearch, nullptr));
-    EXPECT_EQ(0, ModuleEntry(&info, kCommandSearch, &noQuery));
-    EXPECT_EQ(0, ModuleEntry(nullptr, kCommandSearch, &request));
-    EXPECT_EQ(0, ModuleEntry(&silent, kCommandSearch, &request));
+    EXPECT_EQ(0, ModuleEntry(&info, CommandSearch, nullptr));
+    EXPECT_EQ(0, ModuleEntry(&info, CommandSearch, &noQuery));
+    EXPECT_EQ(0, ModuleEntry(nullptr, CommandSearch, &request));
+    EXPECT_EQ(0, ModuleEntry(&silent, CommandSearch, &request));
     const ApartmentCalls after = apartmentCalls();
     EXPECT_EQ(before.initialize, after.initialize);
 }
@@ -126,7 +130,7 @@ TEST(ModuleEntrySearch, EntersAndLeavesASingleThreadedApartment) {
     ASSERT_FALSE(apartmentEntered());
     const ApartmentCalls before = apartmentCalls();
     ASSERT_GE(before.initialize, 0) << "the apartment calls cannot be counted";
-    EXPECT_EQ(0, ModuleEntry(&info, kCommandSearch, &request));
+    EXPECT_EQ(0, ModuleEntry(&info, CommandSearch, &request));
     const ApartmentCalls after = apartmentCalls();
     EXPECT_EQ(before.initialize + 1, after.initialize);
     EXPECT_EQ(before.uninitialize + 1, after.uninitialize);
@@ -141,7 +145,7 @@ TEST(ModuleEntrySearch, NestsInAnExistingSingleThreadedApartment) {
     SearchRequest request{TARVEL_UTF16("report"), 0, 10};
     ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     const ApartmentCalls before = apartmentCalls();
-    EXPECT_EQ(0, ModuleEntry(&info, kCommandSearch, &request));
+    EXPECT_EQ(0, ModuleEntry(&info, CommandSearch, &request));
     const ApartmentCalls after = apartmentCalls();
     EXPECT_EQ(before.initialize + 1, after.initialize);
     EXPECT_EQ(before.uninitialize + 1, after.uninitialize);
@@ -156,7 +160,7 @@ TEST(ModuleEntrySearch, SearchesInTheHostsMultithreadedApartmentAndLeavesIt) {
     SearchRequest request{TARVEL_UTF16("report"), 0, 10};
     ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     const ApartmentCalls before = apartmentCalls();
-    EXPECT_EQ(0, ModuleEntry(&info, kCommandSearch, &request));
+    EXPECT_EQ(0, ModuleEntry(&info, CommandSearch, &request));
     const ApartmentCalls after = apartmentCalls();
     EXPECT_EQ(before.initialize + 1, after.initialize);
     EXPECT_EQ(before.uninitialize, after.uninitialize) << "left an apartment it did not enter";

@@ -120,7 +120,7 @@ TEST(ModuleReload, EveryCycleDeliversItsLinesAndNothingKeepsGrowing) {
         world.setTable(pathTable(paths));
         HMODULE module = LoadLibraryW(file.c_str());
         ASSERT_NE(nullptr, module) << "cycle " << cycle;
-        const auto entry = reinterpret_cast<SearchWorld::Entry>(
+        const auto entry = reinterpret_cast<ModuleEntryFunction>(
             reinterpret_cast<void*>(GetProcAddress(module, "ModuleEntry")));
         ASSERT_NE(nullptr, entry);
         EXPECT_EQ(0, world.search(entry, TARVEL_UTF16("report"), 10));

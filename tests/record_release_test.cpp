@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "peers.h"
 #include "rowset_fixture.h"
 #include "value_stream.h"
 
@@ -32,18 +33,18 @@ protected:
     template <class T>
     T field(const DynamicAccessor& accessor, DBORDINAL index) const {
         T value;
-        std::memcpy(&value, accessor.rowBufferForTesting() + accessor.valueOffset(index),
+        std::memcpy(&value, DynamicAccessorPeer::rowBuffer(accessor) + accessor.valueOffset(index),
                     sizeof value);
         return value;
     }
     template <class T>
     void setField(DynamicAccessor& accessor, DBORDINAL index, T value) {
-        std::memcpy(accessor.rowBufferForTesting() + accessor.valueOffset(index), &value,
+        std::memcpy(DynamicAccessorPeer::rowBuffer(accessor) + accessor.valueOffset(index), &value,
                     sizeof value);
     }
     void setStatus(DynamicAccessor& accessor, DBORDINAL index, DBSTATUS status) {
-        std::memcpy(accessor.rowBufferForTesting() + accessor.statusOffset(index), &status,
-                    sizeof status);
+        std::memcpy(DynamicAccessorPeer::rowBuffer(accessor) + accessor.statusOffset(index),
+                    &status, sizeof status);
     }
     // Runs the whole release a second time and expects no call and no free.
     void expectSecondPassDoesNothing(DynamicAccessor& accessor, FakeRowset* rowset) {
@@ -59,7 +60,7 @@ TEST_F(RecordReleaseTest, ClientOwnedReferenceIsFreedOnceUnlessNull) {
     table.rows = {{Cell::ofText(TARVEL_UTF16("long text")), Cell::null()}};
     HROW row = 0;
     FakeRowset* rowset = bindAndFetch(accessor, table, &row);
-    ASSERT_EQ(ClientOwnedReference, accessor.columnFlagsForTesting()[0]);
+    ASSERT_EQ(ClientOwnedReference, DynamicAccessorPeer::columnFlags(accessor)[0]);
     auto* text = field<const WCHAR*>(accessor, 0);
     ASSERT_NE(nullptr, text);
     EXPECT_EQ(WString(TARVEL_UTF16("long text")), WString(text));
@@ -345,23 +346,23 @@ TEST_F(RecordReleaseTest, AccessorHandlesAreReleasedThroughTheRowset) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     FakeRowset* rowset = makeRowset(Table{{column(1, DBTYPE_I4, 4)}});
     ASSERT_EQ(S_OK, accessor.bindColumns(rowsetOf(rowset)));
-    const HACCESSOR handle = accessor.accessorSlotsForTesting()[0].handle;
+    const HACCESSOR handle = DynamicAccessorPeer::accessorSlots(accessor)[0].handle;
     instrumentation_.clearJournal();
     EXPECT_EQ(S_OK, accessor.releaseAccessorHandles(rowsetOf(rowset)));
     EXPECT_EQ((Journal{"IRowset::QueryInterface(IAccessor)",
                        "IAccessor::ReleaseAccessor(" + std::to_string(handle) + ")",
                        "IAccessor::Release"}),
               instrumentation_.journal());
-    EXPECT_EQ(nullptr, accessor.accessorSlotsForTesting());
-    EXPECT_EQ(0u, accessor.accessorSlotCountForTesting());
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::accessorSlots(accessor));
+    EXPECT_EQ(0u, DynamicAccessorPeer::accessorSlotCount(accessor));
     instrumentation_.clearJournal();
     EXPECT_EQ(S_OK, accessor.releaseAccessorHandles(rowsetOf(rowset)));
     accessor.clearColumns();
     accessor.clearColumns();
     EXPECT_EQ(Journal{}, instrumentation_.journal());
     EXPECT_EQ(0u, accessor.getColumnCount());
-    EXPECT_EQ(nullptr, accessor.rowBufferForTesting());
-    EXPECT_EQ(nullptr, accessor.columnFlagsForTesting());
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::rowBuffer(accessor));
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::columnFlags(accessor));
     release(rowset);
 }
 
@@ -370,8 +371,8 @@ TEST_F(RecordReleaseTest, AccessorHandlesNeedARowset) {
     FakeRowset* rowset = makeRowset(Table{{column(1, DBTYPE_I4, 4)}});
     ASSERT_EQ(S_OK, accessor.bindColumns(rowsetOf(rowset)));
     EXPECT_EQ(E_FAIL, accessor.releaseAccessorHandles(nullptr));
-    EXPECT_EQ(1u, accessor.accessorSlotCountForTesting());
-    EXPECT_NE(nullptr, accessor.accessorSlotsForTesting());
+    EXPECT_EQ(1u, DynamicAccessorPeer::accessorSlotCount(accessor));
+    EXPECT_NE(nullptr, DynamicAccessorPeer::accessorSlots(accessor));
     close(accessor, rowset);
     release(rowset);
 }
@@ -380,11 +381,11 @@ TEST_F(RecordReleaseTest, RowsetWithoutAccessorInterfaceStillLosesTheSlotArray) 
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     FakeRowset* rowset = makeRowset(Table{{column(1, DBTYPE_I4, 4)}});
     ASSERT_EQ(S_OK, accessor.bindColumns(rowsetOf(rowset)));
-    const HACCESSOR handle = accessor.accessorSlotsForTesting()[0].handle;
+    const HACCESSOR handle = DynamicAccessorPeer::accessorSlots(accessor)[0].handle;
     instrumentation_.withhold(IID_IAccessor);
     EXPECT_EQ(E_NOINTERFACE, accessor.releaseAccessorHandles(rowsetOf(rowset)));
-    EXPECT_EQ(nullptr, accessor.accessorSlotsForTesting());
-    EXPECT_EQ(0u, accessor.accessorSlotCountForTesting());
+    EXPECT_EQ(nullptr, DynamicAccessorPeer::accessorSlots(accessor));
+    EXPECT_EQ(0u, DynamicAccessorPeer::accessorSlotCount(accessor));
     // The handle stays with the provider; give it back so the fixture's check holds.
     rowset->as<IAccessor>()->ReleaseAccessor(handle, nullptr);
     accessor.clearColumns();
@@ -403,9 +404,9 @@ TEST_F(RecordReleaseTest, MissingSlotArrayWithACountIsReported) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     FakeRowset* rowset = makeRowset(Table{});
     ASSERT_EQ(S_OK, accessor.allocateAccessorSlots(2));
-    accessor.forgetAccessorSlotsForTesting();
+    DynamicAccessorPeer::forgetAccessorSlots(accessor);
     EXPECT_EQ(E_FAIL, accessor.releaseAccessorHandles(rowsetOf(rowset)));
-    EXPECT_EQ(2u, accessor.accessorSlotCountForTesting());
+    EXPECT_EQ(2u, DynamicAccessorPeer::accessorSlotCount(accessor));
     release(rowset);
 }
 
@@ -415,7 +416,7 @@ TEST_F(RecordReleaseTest, AccessorWithoutRowBufferReleasesNothing) {
     std::memset(info, 0, sizeof *info);
     info->wType = DBTYPE_BSTR;
     info->ulColumnSize = 8;
-    accessor.setColumnInfoForTesting(info, 1);
+    DynamicAccessorPeer::setColumnInfo(accessor, info, 1);
     accessor.releaseRowValues(nullptr);
     accessor.clearColumns();
     EXPECT_EQ(0u, accessor.getColumnCount());

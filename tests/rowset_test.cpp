@@ -1,6 +1,7 @@
 // Walking a rowset forward: the order of release, fetch and restart within every move.
 #include <cstring>
 
+#include "peers.h"
 #include "rowset.h"
 #include "rowset_fixture.h"
 
@@ -45,8 +46,8 @@ protected:
         for (ULONG i = 0; i < 2; ++i) {
             ASSERT_EQ(S_OK, rows->as<IAccessor>()->CreateAccessor(
                                 DBACCESSOR_ROWDATA, 1, &binding, rows->lastRowSize(),
-                                &accessor.accessorSlotsForTesting()[i].handle, nullptr));
-            accessor.accessorSlotsForTesting()[i].autoFetch = fetched[i];
+                                &DynamicAccessorPeer::accessorSlots(accessor)[i].handle, nullptr));
+            DynamicAccessorPeer::accessorSlots(accessor)[i].autoFetch = fetched[i];
         }
         instrumentation_.clearJournal();
     }
@@ -74,7 +75,7 @@ TEST_F(RowsetTest, ReleasesEachRowBeforeFetchingTheNext) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Rowset rowset(&accessor);
     FakeRowset* rows = open(threeRows(), accessor, rowset);
-    const HACCESSOR handle = accessor.accessorSlotsForTesting()[0].handle;
+    const HACCESSOR handle = DynamicAccessorPeer::accessorSlots(accessor)[0].handle;
     ASSERT_EQ(S_OK, rowset.moveToFirstRow());
     EXPECT_EQ(WString(TARVEL_UTF16("one")), current(accessor));
     ASSERT_EQ(S_OK, rowset.moveToNextRow());
@@ -113,15 +114,16 @@ TEST_F(RowsetTest, WithoutFetchingSlotsAMoveHoldsTheRowUnread) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Rowset rowset(&accessor);
     FakeRowset* rows = open(threeRows(), accessor, rowset);
-    accessor.accessorSlotsForTesting()[0].autoFetch = false;
+    DynamicAccessorPeer::accessorSlots(accessor)[0].autoFetch = false;
     EXPECT_EQ(S_OK, rowset.moveToFirstRow());
     EXPECT_EQ(1u, rowsHeld());
     EXPECT_EQ(1u, rows->outstandingRows());
     EXPECT_TRUE(instrumentation_.journalMatching("GetData").empty());
 
     // A slot count without a slot array: the same.
-    rows->as<IAccessor>()->ReleaseAccessor(accessor.accessorSlotsForTesting()[0].handle, nullptr);
-    accessor.forgetAccessorSlotsForTesting();
+    rows->as<IAccessor>()->ReleaseAccessor(DynamicAccessorPeer::accessorSlots(accessor)[0].handle,
+                                           nullptr);
+    DynamicAccessorPeer::forgetAccessorSlots(accessor);
     EXPECT_EQ(S_OK, rowset.moveToNextRow());
     EXPECT_TRUE(instrumentation_.journalMatching("GetData").empty());
     closeAll(accessor, rowset);
@@ -354,7 +356,7 @@ TEST_F(RowsetTest, AnOwnedAccessorThatTheMovesUseIsNotReachedAfterItIsGone) {
     FakeRowset* rows = open(table, unused, rowset);
     auto owned = std::make_unique<DynamicAccessor>(BlobHandling::Default, 8000);
     ASSERT_EQ(S_OK, owned->bindColumns(rowset.rows()));
-    rowset.ownAccessorForTesting(std::move(owned), true);
+    RowsetPeer::ownAccessor(rowset, std::move(owned), true);
     ASSERT_EQ(S_OK, rowset.moveToFirstRow());
     unused.releaseAccessorHandles(rowset.rows());
     unused.clearColumns();
@@ -376,7 +378,7 @@ TEST_F(RowsetTest, OwnedAccessorIsClosedWithTheRowset) {
     FakeRowset* rows = open(threeRows(), accessor, rowset);
     auto owned = std::make_unique<DynamicAccessor>(BlobHandling::Default, 8000);
     ASSERT_EQ(S_OK, owned->bindColumns(rowset.rows()));
-    rowset.ownAccessorForTesting(std::move(owned), false);
+    RowsetPeer::ownAccessor(rowset, std::move(owned), false);
     EXPECT_EQ(2u, rows->outstandingAccessors());
     closeAll(accessor, rowset);
     EXPECT_EQ(0u, rows->outstandingAccessors()) << "the owned accessor is closed too";

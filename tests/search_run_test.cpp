@@ -481,7 +481,7 @@ TEST(SearchRunHost, TheCallbackIsReadOnceForTheWholeSearch) {
     ASSERT_TRUE(world.ready());
     UnrulyHost host{{&UnrulyHost::receive}};
     SearchRequest request{TARVEL_UTF16("report"), 0, 10};
-    EXPECT_EQ(0, ModuleEntry(&host.info, kCommandSearch, &request));
+    EXPECT_EQ(0, ModuleEntry(&host.info, CommandSearch, &request));
     EXPECT_EQ(paths, host.lines);
     EXPECT_EQ(Journal{}, world.leftovers());
 }
@@ -494,7 +494,7 @@ TEST(SearchRunHost, AThrowingCallbackEndsTheSearchWithEverythingReleased) {
     host.throwing = true;
     SearchRequest request{TARVEL_UTF16("report"), 0, 10};
     const ApartmentCalls before = apartmentCalls();
-    EXPECT_EQ(0, ModuleEntry(&host.info, kCommandSearch, &request));
+    EXPECT_EQ(0, ModuleEntry(&host.info, CommandSearch, &request));
     const ApartmentCalls after = apartmentCalls();
     EXPECT_EQ(Lines{TARVEL_UTF16("C:\\a")}, host.lines);
     EXPECT_EQ(before.initialize + 1, after.initialize);

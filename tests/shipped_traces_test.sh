@@ -1,15 +1,16 @@
 #!/bin/sh
 # Usage: shipped_traces_test.sh NM TEST_HOST SHIPPED...
 # Fails if a file that ships (the module file, tarvel-host) holds any trace of what only test
-# builds contain: the stand-in's switches and the module allocator's counters and failure hook.
-# TEST_HOST, which has them on purpose, shows that the search finds them where they are.
+# builds contain: the stand-in's switches, the module allocator's counters and failure hook, and
+# whatever is named for tests alone (ForTesting). TEST_HOST, which has them on purpose, shows
+# that the search finds each kind where it is.
 set -eu
 nm=$1
 test_host=$2
 shift 2
 
 switches='TARVEL_STANDIN_'
-symbols='TestSearchService|ModuleAllocatorProbe|failAllocation|allocationCount|liveBlocks|injectedFailure'
+symbols='TestSearchService|ModuleAllocatorProbe|failAllocation|allocationCount|liveBlocks|injectedFailure|ForTesting'
 
 traces() {
     { strings -a "$1" | grep -E "$switches" || true; } | sort -u
@@ -17,10 +18,13 @@ traces() {
 }
 
 status=0
-if [ -z "$(traces "$test_host")" ]; then
-    echo "FAIL: no trace found in $test_host, which has the switches: the search is blind"
-    status=1
-fi
+seen=$(traces "$test_host")
+for kind in "$switches" TestSearchService ForTesting; do
+    if ! printf '%s\n' "$seen" | grep -q -E "$kind"; then
+        echo "FAIL: no $kind found in $test_host, which has it: the search is blind to it"
+        status=1
+    fi
+done
 for file in "$@"; do
     [ -f "$file" ] || { echo "FAIL: missing $file"; status=1; continue; }
     found=$(traces "$file")

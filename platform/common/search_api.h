@@ -4,6 +4,15 @@
 // is declared, in the platform's order.
 #pragma once
 
+namespace tarvel {
+
+// The catalog of the system index, and the property of an item's display path that a search
+// selects: the names Windows Search gives them, for the module, tarvel-host and the stand-in.
+inline constexpr WCHAR kSystemIndex[] = TARVEL_UTF16("SystemIndex");
+inline constexpr WCHAR kItemPathDisplay[] = TARVEL_UTF16("System.ItemPathDisplay");
+
+}  // namespace tarvel
+
 typedef int PROXY_ACCESS;
 typedef int CatalogStatus;
 typedef int CatalogPausedReason;

@@ -13,6 +13,7 @@
 #include "fake_provider.h"
 #include "memory_ledger.h"
 #include "module_allocator_probe.h"
+#include "peers.h"
 #include "table_helpers.h"
 
 namespace tarvel::testing {
@@ -68,8 +69,9 @@ protected:
         DBCOUNTITEM obtained = 0;
         HRESULT hr = rowsetOf(rowset)->GetNextRows(0, 0, 1, &obtained, &rows);
         if (hr == S_OK) {
-            hr = rowsetOf(rowset)->GetData(row, accessor.accessorSlotsForTesting()[0].handle,
-                                           accessor.rowBufferForTesting());
+            hr = rowsetOf(rowset)->GetData(row,
+                                           DynamicAccessorPeer::accessorSlots(accessor)[0].handle,
+                                           DynamicAccessorPeer::rowBuffer(accessor));
         }
         if (result != nullptr) {
             *result = hr;

@@ -19,7 +19,7 @@ int32_t CapturingHost::receive(HostAppInfo* info, uint32_t request, void* data) 
         return 0;
     }
     auto* host = searching;
-    if (request != kHostOutputLine) {
+    if (request != HostOutputLine) {
         host->problems.push_back("request code " + std::to_string(request));
         return 0;
     }
@@ -134,7 +134,7 @@ int32_t SearchWorld::search(const WCHAR* query, int32_t maxResults) {
     return search(&ModuleEntry, query, maxResults);
 }
 
-int32_t SearchWorld::search(Entry entry, const WCHAR* query, int32_t maxResults) {
+int32_t SearchWorld::search(ModuleEntryFunction entry, const WCHAR* query, int32_t maxResults) {
     // A search in a world that is not there would prove nothing, least of all that nothing
     // is delivered.
     if (!ready()) {
@@ -142,7 +142,7 @@ int32_t SearchWorld::search(Entry entry, const WCHAR* query, int32_t maxResults)
     }
     SearchRequest request{query, 0, maxResults};
     searching = &host;
-    const int32_t result = entry(&host.info, kCommandSearch, &request);
+    const int32_t result = entry(&host.info, CommandSearch, &request);
     searching = nullptr;
     return result;
 }

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "fake_provider.h"
-#include "host_codes.h"
 #include "host_records.h"
 #include "instrumentation.h"
 #include "memory_ledger.h"
@@ -74,8 +73,7 @@ public:
     // when the set-up failed.
     int32_t search(const WCHAR* query = TARVEL_UTF16("report"), int32_t maxResults = 10);
     // The same through another copy of the module, such as the module file loaded on its own.
-    using Entry = int32_t (*)(HostAppInfo* info, uint32_t command, void* param);
-    int32_t search(Entry entry, const WCHAR* query, int32_t maxResults);
+    int32_t search(ModuleEntryFunction entry, const WCHAR* query, int32_t maxResults);
     // Problems left after the search: objects with references, held rows, accessors and
     // chapters, unfreed or twice-freed blocks, module blocks, errors the fakes recorded.
     std::vector<std::string> leftovers() const;

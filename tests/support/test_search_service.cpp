@@ -8,6 +8,10 @@ namespace tarvel::testing {
 
 TestSearchService::TestSearchService(WString root, service::SearchService::Unreadable unreadable)
     : SearchService(std::move(root), nullptr, std::move(unreadable)) {
+    readSwitchesForTesting();
+}
+
+void TestSearchService::readSwitchesForTesting() {
     if (const char* name = std::getenv("TARVEL_STANDIN_UNREADABLE")) {
         unreadableName_ = utf16FromUtf8(name);
     }

@@ -22,6 +22,9 @@ protected:
     service::CatalogState catalogState() const override { return catalog_; }
 
 private:
+    // Reads the switches from the environment.
+    void readSwitchesForTesting();
+
     WString unreadableName_;
     service::CatalogState catalog_;
     DBLENGTH pathUnits_ = service::kPathColumnSize;
