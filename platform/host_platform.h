@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -77,7 +78,7 @@ public:
 
 private:
     struct State;
-    State* state_;
+    std::unique_ptr<State> state_;
     WString name_;
 };
 

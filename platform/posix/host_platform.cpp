@@ -13,7 +13,39 @@
 #include <cstring>
 #include <vector>
 
+#include "../common/unique_resource.h"
+
 namespace tarvel::platform {
+
+namespace {
+
+struct FolderListingTraits {
+    using Handle = DIR*;
+    static Handle empty() { return nullptr; }
+    static void close(Handle listing) { closedir(listing); }
+};
+using FolderListing = UniqueResource<FolderListingTraits>;
+
+struct DescriptorTraits {
+    using Handle = int;
+    static Handle empty() { return -1; }
+    static void close(Handle descriptor) { ::close(descriptor); }
+};
+using Descriptor = UniqueResource<DescriptorTraits>;
+
+// A folder's listing, opened through its descriptor, which the listing then owns.
+FolderListing listingOf(Descriptor descriptor) {
+    FolderListing listing;
+    if (descriptor) {
+        listing.reset(fdopendir(descriptor.get()));
+        if (listing) {
+            descriptor.release();
+        }
+    }
+    return listing;
+}
+
+}  // namespace
 
 std::vector<WString> commandLineArguments(int argc, char** argv) {
     std::vector<WString> arguments;
@@ -44,7 +76,7 @@ WString defaultModulePath() {
 
 WString absoluteFolder(const WString& path) {
     char resolved[PATH_MAX];
-    struct stat info;
+    struct stat info {};
     const std::string bytes = fileNameFromUtf16(path);
     if (realpath(bytes.c_str(), resolved) == nullptr || stat(resolved, &info) != 0 ||
         !S_ISDIR(info.st_mode)) {
@@ -55,17 +87,17 @@ WString absoluteFolder(const WString& path) {
 
 std::vector<WString> filesIn(const WString& folder) {
     std::vector<WString> names;
-    DIR* directory = opendir(fileNameFromUtf16(folder).c_str());
-    if (directory == nullptr) {
+    const FolderListing directory(opendir(fileNameFromUtf16(folder).c_str()));
+    if (!directory) {
         return names;
     }
-    while (const dirent* entry = readdir(directory)) {
-        struct stat info;
-        if (fstatat(dirfd(directory), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode)) {
+    while (const dirent* entry = readdir(directory.get())) {
+        struct stat info {};
+        if (fstatat(dirfd(directory.get()), entry->d_name, &info, 0) == 0 &&
+            S_ISREG(info.st_mode)) {
             names.push_back(utf16FromFileName(entry->d_name));
         }
     }
-    closedir(directory);
     return names;
 }
 
@@ -125,7 +157,7 @@ ServiceStatus serviceStatus(const WString&) {
 // deepest folder.
 struct FolderWalk::State {
     struct Level {
-        DIR* folder;
+        FolderListing folder;
         std::string path;
         bool searchable;
     };
@@ -146,26 +178,18 @@ void report(const FolderWalk::Unreadable& unreadable, const std::string& folder,
 }  // namespace
 
 FolderWalk::FolderWalk(const WString& root, Unreadable unreadable)
-    : state_(new State{{}, std::move(unreadable), {}, {}}) {
+    : state_(std::make_unique<State>(State{{}, std::move(unreadable), {}, {}})) {
     const std::string folder = fileNameFromUtf16(root);
-    const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* listing = descriptor >= 0 ? fdopendir(descriptor) : nullptr;
-    if (listing == nullptr) {
+    FolderListing listing =
+        listingOf(Descriptor(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
+    if (!listing) {
         report(state_->unreadable, folder, errno);
-        if (descriptor >= 0) {
-            close(descriptor);
-        }
         return;
     }
-    state_->levels.push_back(State::Level{listing, folder == "/" ? "" : folder, true});
+    state_->levels.push_back(State::Level{std::move(listing), folder == "/" ? "" : folder, true});
 }
 
-FolderWalk::~FolderWalk() {
-    for (State::Level& level : state_->levels) {
-        closedir(level.folder);
-    }
-    delete state_;
-}
+FolderWalk::~FolderWalk() = default;
 
 WString FolderWalk::path() const {
     return utf16FromFileName(state_->path);
@@ -177,34 +201,30 @@ bool FolderWalk::next() {
         // Reached relative to its folder, so that no path handed to the system grows with the
         // depth.
         State::Level& parent = state.levels.back();
-        const int descriptor = openat(dirfd(parent.folder), state.entering.c_str(),
-                                      O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        FolderListing listing =
+            listingOf(Descriptor(openat(dirfd(parent.folder.get()), state.entering.c_str(),
+                                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)));
         state.entering.clear();
-        DIR* listing = descriptor >= 0 ? fdopendir(descriptor) : nullptr;
-        if (listing == nullptr) {
+        if (!listing) {
             report(state.unreadable, state.path, errno);
-            if (descriptor >= 0) {
-                close(descriptor);
-            }
         } else {
             // A folder that can be listed but not searched: its names are known, nothing below
             // them.
-            const bool searchable = faccessat(dirfd(listing), ".", X_OK, AT_EACCESS) == 0;
+            const bool searchable = faccessat(dirfd(listing.get()), ".", X_OK, AT_EACCESS) == 0;
             if (!searchable) {
                 report(state.unreadable, state.path, errno);
             }
-            state.levels.push_back(State::Level{listing, state.path, searchable});
+            state.levels.push_back(State::Level{std::move(listing), state.path, searchable});
         }
     }
     while (!state.levels.empty()) {
         State::Level& level = state.levels.back();
         errno = 0;
-        const dirent* entry = readdir(level.folder);
+        const dirent* entry = readdir(level.folder.get());
         if (entry == nullptr) {
             if (errno != 0) {
                 report(state.unreadable, level.path.empty() ? "/" : level.path, errno);
             }
-            closedir(level.folder);
             state.levels.pop_back();
             continue;
         }
@@ -214,8 +234,8 @@ bool FolderWalk::next() {
         }
         bool isFolder = entry->d_type == DT_DIR;
         if (entry->d_type == DT_UNKNOWN) {
-            struct stat info;
-            if (fstatat(dirfd(level.folder), name, &info, AT_SYMLINK_NOFOLLOW) == 0) {
+            struct stat info {};
+            if (fstatat(dirfd(level.folder.get()), name, &info, AT_SYMLINK_NOFOLLOW) == 0) {
                 isFolder = S_ISDIR(info.st_mode);
             } else if (errno == ENOENT) {
                 continue;  // gone since it was listed

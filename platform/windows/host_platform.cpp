@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "win32_handles.h"
+
 namespace tarvel::platform {
 
 namespace {
@@ -23,12 +25,11 @@ WString extended(const WString& path) {
 }
 
 std::string reasonOf(DWORD error) {
-    wchar_t* message = nullptr;
+    LocalMemory<wchar_t> message;
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
-    WString text = length != 0 ? WString(message, length) : WString();
-    LocalFree(message);
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(message.put()), 0, nullptr);
+    WString text = length != 0 ? WString(message.get(), length) : WString();
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L'.')) {
         text.pop_back();
     }
@@ -40,11 +41,10 @@ std::string reasonOf(DWORD error) {
 std::vector<WString> commandLineArguments(int, char**) {
     std::vector<WString> arguments;
     int count = 0;
-    LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
-    for (int i = 1; words != nullptr && i < count; ++i) {
-        arguments.push_back(words[i]);
+    const LocalMemory<LPWSTR> words(CommandLineToArgvW(GetCommandLineW(), &count));
+    for (int i = 1; words && i < count; ++i) {
+        arguments.push_back(words.get()[i]);
     }
-    LocalFree(words);
     return arguments;
 }
 
@@ -84,17 +84,17 @@ WString absoluteFolder(const WString& path) {
 std::vector<WString> filesIn(const WString& folder) {
     std::vector<WString> names;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileExW(extended(childPath(folder, L"*")).c_str(), FindExInfoBasic,
-                                     &found, FindExSearchNameMatch, nullptr, 0);
-    if (search == INVALID_HANDLE_VALUE) {
+    const FindHandle search(FindFirstFileExW(extended(childPath(folder, L"*")).c_str(),
+                                             FindExInfoBasic, &found, FindExSearchNameMatch,
+                                             nullptr, 0));
+    if (!search) {
         return names;
     }
     do {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
             names.push_back(found.cFileName);
         }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    } while (FindNextFileW(search.get(), &found));
     return names;
 }
 
@@ -215,40 +215,37 @@ std::string startTypeName(SC_HANDLE service, DWORD type) {
 
 ServiceStatus serviceStatus(const WString& name) {
     ServiceStatus status;
-    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-    if (manager == nullptr) {
+    const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) {
         status.reason = reasonOf(GetLastError());
         return status;
     }
-    SC_HANDLE service =
-        OpenServiceW(manager, name.c_str(), SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG);
-    if (service == nullptr) {
+    const ServiceHandle service(
+        OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG));
+    if (!service) {
         const DWORD error = GetLastError();
         status.queried = error == ERROR_SERVICE_DOES_NOT_EXIST;
         status.reason = reasonOf(error);
-        CloseServiceHandle(manager);
         return status;
     }
     status.installed = true;
     SERVICE_STATUS_PROCESS process{};
     DWORD needed = 0;
-    if (QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&process),
-                             sizeof process, &needed)) {
+    if (QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO,
+                             reinterpret_cast<BYTE*>(&process), sizeof process, &needed)) {
         status.queried = true;
         status.running = process.dwCurrentState == SERVICE_RUNNING;
         status.state = stateName(process.dwCurrentState);
     } else {
         status.reason = reasonOf(GetLastError());
     }
-    QueryServiceConfigW(service, nullptr, 0, &needed);
+    QueryServiceConfigW(service.get(), nullptr, 0, &needed);
     std::vector<BYTE> config(needed != 0 ? needed : 1);
     auto* settings = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(config.data());
-    if (needed != 0 && QueryServiceConfigW(service, settings, needed, &needed)) {
+    if (needed != 0 && QueryServiceConfigW(service.get(), settings, needed, &needed)) {
         status.disabled = settings->dwStartType == SERVICE_DISABLED;
-        status.startType = startTypeName(service, settings->dwStartType);
+        status.startType = startTypeName(service.get(), settings->dwStartType);
     }
-    CloseServiceHandle(service);
-    CloseServiceHandle(manager);
     return status;
 }
 
@@ -256,7 +253,7 @@ ServiceStatus serviceStatus(const WString& name) {
 // deepest folder.
 struct FolderWalk::State {
     struct Level {
-        HANDLE search;
+        FindHandle search;
         WString path;
         WIN32_FIND_DATAW found;
         bool pending;  // found holds an item not yet seen
@@ -267,31 +264,27 @@ struct FolderWalk::State {
     bool entering = false;
 
     void open(const WString& folder) {
-        Level level{INVALID_HANDLE_VALUE, folder, {}, true};
-        level.search = FindFirstFileExW(extended(childPath(folder, L"*")).c_str(), FindExInfoBasic,
-                                        &level.found, FindExSearchNameMatch, nullptr, 0);
-        if (level.search == INVALID_HANDLE_VALUE) {
+        Level level{FindHandle(), folder, {}, true};
+        level.search.reset(FindFirstFileExW(extended(childPath(folder, L"*")).c_str(),
+                                            FindExInfoBasic, &level.found, FindExSearchNameMatch,
+                                            nullptr, 0));
+        if (!level.search) {
             const DWORD error = GetLastError();
             if (error != ERROR_FILE_NOT_FOUND && unreadable) {
                 unreadable(folder, reasonOf(error));
             }
             return;
         }
-        levels.push_back(level);
+        levels.push_back(std::move(level));
     }
 };
 
 FolderWalk::FolderWalk(const WString& root, Unreadable unreadable)
-    : state_(new State{{}, std::move(unreadable), {}, false}) {
+    : state_(std::make_unique<State>(State{{}, std::move(unreadable), {}, false})) {
     state_->open(root);
 }
 
-FolderWalk::~FolderWalk() {
-    for (State::Level& level : state_->levels) {
-        FindClose(level.search);
-    }
-    delete state_;
-}
+FolderWalk::~FolderWalk() = default;
 
 WString FolderWalk::path() const {
     return state_->path;
@@ -305,12 +298,11 @@ bool FolderWalk::next() {
     }
     while (!state.levels.empty()) {
         State::Level& level = state.levels.back();
-        if (!level.pending && !FindNextFileW(level.search, &level.found)) {
+        if (!level.pending && !FindNextFileW(level.search.get(), &level.found)) {
             const DWORD error = GetLastError();
             if (error != ERROR_NO_MORE_FILES && state.unreadable) {
                 state.unreadable(level.path, reasonOf(error));
             }
-            FindClose(level.search);
             state.levels.pop_back();
             continue;
         }

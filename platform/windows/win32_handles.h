@@ -1,0 +1,43 @@
+// Owners of the Win32 handles the host's platform code opens, each closed by its own function.
+#pragma once
+
+#include "platform_windows.h"
+// after windows.h, which it needs
+#include <winsvc.h>
+
+#include "../common/unique_resource.h"
+
+namespace tarvel::platform {
+
+struct ServiceHandleTraits {
+    using Handle = SC_HANDLE;
+    static Handle empty() { return nullptr; }
+    static void close(Handle handle) { CloseServiceHandle(handle); }
+};
+using ServiceHandle = UniqueResource<ServiceHandleTraits>;
+
+struct RegistryKeyTraits {
+    using Handle = HKEY;
+    static Handle empty() { return nullptr; }
+    static void close(Handle handle) { RegCloseKey(handle); }
+};
+using RegistryKey = UniqueResource<RegistryKeyTraits>;
+
+struct FindHandleTraits {
+    using Handle = HANDLE;
+    static Handle empty() { return INVALID_HANDLE_VALUE; }
+    static void close(Handle handle) { FindClose(handle); }
+};
+using FindHandle = UniqueResource<FindHandleTraits>;
+
+// A block the system allocated with LocalAlloc for the caller.
+template <class T>
+struct LocalMemoryTraits {
+    using Handle = T*;
+    static Handle empty() { return nullptr; }
+    static void close(Handle block) { LocalFree(block); }
+};
+template <class T>
+using LocalMemory = UniqueResource<LocalMemoryTraits<T>>;
+
+}  // namespace tarvel::platform
