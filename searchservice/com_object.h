@@ -167,8 +167,9 @@ private:
     T* object_ = nullptr;
 };
 
+// Never deleted through a facet: the object goes as a whole, through ObjectCore's destructor.
 template <class Derived, class I>
-class Facet : public I {
+class Facet : public I {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         return self().queryInterface(InterfaceTraits<I>::name, riid, ppv);

@@ -88,7 +88,7 @@ HRESULT SearchService::execute(const WString& text, std::shared_ptr<const Table>
         result->columns.push_back(column);
     }
     const size_t columns = query.columns.size();
-    result->stream = [this, query, columns]() -> std::unique_ptr<RowSource> {
+    result->rows = [this, query, columns]() -> std::unique_ptr<RowSource> {
         return std::make_unique<FolderRows>(
             root_, query, unreadable_, [this, columns](WString path, Row& row) {
                 const Cell cell = deliverable(path) ? Cell::ofText(std::move(path))

@@ -8,7 +8,7 @@ namespace {
 
 struct Token {
     enum class Kind { Word, Number, Identifier, String, Comma, Equals, End };
-    Kind kind;
+    Kind kind = Kind::End;
     WString text;
 };
 

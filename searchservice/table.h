@@ -1,5 +1,6 @@
-// An in-memory table that a TableRowset serves: column descriptions as a provider reports them,
-// and cells that the rowset converts to whatever type each binding asks for.
+// A table that a TableRowset serves: column descriptions as a provider reports them, and rows
+// found one at a time as the consumer fetches them, whose cells the rowset converts to whatever
+// type each binding asks for.
 #pragma once
 
 #include <cstdint>
@@ -62,7 +63,7 @@ struct Cell {
 
 using Row = std::vector<Cell>;
 
-// Rows found one at a time as they are fetched, for a table whose rows are not known ahead.
+// Rows found one at a time as they are fetched.
 class RowSource {
 public:
     virtual ~RowSource() = default;
@@ -72,10 +73,9 @@ public:
 
 struct Table {
     std::vector<TableColumn> columns;
-    std::vector<Row> rows;
-    // When set, the rows come from a source instead, found as the consumer fetches them; a
-    // rowset that restarts makes a new source.
-    std::function<std::unique_ptr<RowSource>()> stream;
+    // A new source of the table's rows, from the first; a rowset that restarts makes a new one.
+    // Without it the table has no rows.
+    std::function<std::unique_ptr<RowSource>()> rows;
     // Boolean rowset properties of DBPROPSET_ROWSET that IRowsetInfo reports; others are not
     // supported.
     std::map<DBPROPID, bool> properties;

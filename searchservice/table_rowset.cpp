@@ -27,7 +27,9 @@ bool isErrorStatus(DBSTATUS status) {
 
 // What the values of one held row hand over: blocks to the watcher, storage kept with the row,
 // streams and chapters.
-class TableRowset::RowValues final : public ValueOwner {
+// Lives on the stack of one conversion; never deleted through ValueOwner.
+class TableRowset::RowValues final  // NOLINT(cppcoreguidelines-virtual-class-destructor)
+    : public ValueOwner {
 public:
     RowValues(TableRowset& rowset, HeldRow& row) : rowset_(rowset), row_(row) {}
 
@@ -59,33 +61,23 @@ size_t TableRowset::outstandingChapters() const {
 
 const Cell& TableRowset::cellAt(const HeldRow& row, size_t column) const {
     static const Cell kNull;
-    const Row& cells = table_->stream ? row.streamed : table_->rows[row.index];
-    return column < cells.size() ? cells[column] : kNull;
+    return column < row.cells.size() ? row.cells[column] : kNull;
 }
 
-bool TableRowset::nextRow(size_t& index, Row& streamed) {
-    index = cursor_;
-    if (!table_->stream) {
-        if (cursor_ >= table_->rows.size()) {
-            return false;
-        }
-        ++cursor_;
-        return true;
-    }
-    if (streamEnded_) {
+bool TableRowset::nextRow(Row& cells) {
+    if (sourceEnded_) {
         return false;
     }
-    if (!stream_) {
-        stream_ = table_->stream();
+    if (!source_ && table_->rows) {
+        source_ = table_->rows();
     }
-    streamed.clear();
-    if (!stream_ || !stream_->next(streamed)) {
-        // The walk is over: what it held goes now, not when the rowset goes.
-        stream_.reset();
-        streamEnded_ = true;
+    cells.clear();
+    if (!source_ || !source_->next(cells)) {
+        // The rows are over: what their source held goes now, not when the rowset goes.
+        source_.reset();
+        sourceEnded_ = true;
         return false;
     }
-    ++cursor_;
     return true;
 }
 
@@ -222,16 +214,19 @@ HRESULT TableRowset::GetNextRows(HCHAPTER hReserved, DBROWOFFSET lRowsOffset, DB
         return S_OK;
     }
     // Rows skipped by the offset, then the rows asked for, found one after another.
-    size_t index = 0;
-    Row streamed;
-    for (DBROWOFFSET skipped = 0; skipped < lRowsOffset; ++skipped) {
-        if (!nextRow(index, streamed)) {
+    Row skipped;
+    for (DBROWOFFSET k = 0; k < lRowsOffset; ++k) {
+        if (!nextRow(skipped)) {
             return DB_S_ENDOFROWSET;
         }
     }
     std::vector<HeldRow> found;
-    while (found.size() < size_t(cRows) && nextRow(index, streamed)) {
-        found.push_back(HeldRow{index, 1, {}, std::move(streamed)});
+    while (found.size() < size_t(cRows)) {
+        HeldRow held;
+        if (!nextRow(held.cells)) {
+            break;
+        }
+        found.push_back(std::move(held));
     }
     const size_t count = found.size();
     if (count == 0) {
@@ -298,9 +293,8 @@ HRESULT TableRowset::RestartPosition(HCHAPTER hReserved) {
     if (!table_->canHoldRows && !rows_.empty()) {
         return DB_E_ROWSNOTRELEASED;
     }
-    cursor_ = 0;
-    stream_.reset();
-    streamEnded_ = false;
+    source_.reset();
+    sourceEnded_ = false;
     return S_OK;
 }
 

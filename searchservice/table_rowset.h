@@ -23,7 +23,6 @@ public:
     size_t outstandingRows() const { return rows_.size(); }
     size_t outstandingAccessors() const { return accessors_.size(); }
     size_t outstandingChapters() const;
-    const Table& table() const { return *table_; }
     // The object that made the rowset (its command) lives as long as the rowset.
     void keepAlive(ObjectCore* parent) { parent_.assign(parent); }
 
@@ -85,19 +84,16 @@ private:
         DBREFCOUNT references = 1;
     };
     struct HeldRow {
-        size_t index;
-        DBREFCOUNT references;
+        DBREFCOUNT references = 1;
         // Values the provider keeps for DBMEMOWNER_PROVIDEROWNED bindings of this row.
         std::vector<std::unique_ptr<BYTE[]>> providerOwned;
-        // The cells of a row that came from the table's stream.
-        Row streamed;
+        Row cells;
     };
-    class RowValues;
+    class RowValues;  // NOLINT(cppcoreguidelines-virtual-class-destructor): see its definition
 
     const Cell& cellAt(const HeldRow& row, size_t column) const;
-    // The next row of the table: its index, or its cells when the table streams them. False
-    // at the end.
-    bool nextRow(size_t& index, Row& streamed);
+    // The cells of the table's next row; false at the end.
+    bool nextRow(Row& cells);
     const TableColumn* columnOf(DBORDINAL ordinal, size_t* index) const;
     DBSTATUS writeBinding(const DBBINDING& binding, const DBOBJECT* object, const Cell& cell,
                           BYTE* data, HeldRow& row);
@@ -106,9 +102,8 @@ private:
 
     std::shared_ptr<const Table> table_;
     CoreRef<ObjectCore> parent_;
-    std::unique_ptr<RowSource> stream_;
-    bool streamEnded_ = false;
-    size_t cursor_ = 0;
+    std::unique_ptr<RowSource> source_;
+    bool sourceEnded_ = false;
     HROW nextRow_ = 1;
     HACCESSOR nextAccessor_ = 1;
     std::map<HROW, HeldRow> rows_;

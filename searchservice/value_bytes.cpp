@@ -47,9 +47,8 @@ DBLENGTH fixedSize(DBTYPE type) {
         case DBTYPE_BSTR:
             return sizeof(BSTR);
         case DBTYPE_IDISPATCH:
-            return sizeof(IDispatch*);
         case DBTYPE_IUNKNOWN:
-            return sizeof(IUnknown*);
+            return sizeof(void*);  // an interface pointer
         case DBTYPE_HCHAPTER:
             return sizeof(HCHAPTER);
         case DBTYPE_DECIMAL:

@@ -16,12 +16,15 @@ std::vector<BYTE> textBytes(const WString& text) {
     return bytes;
 }
 
+// The item's own bytes, a pointer's included.
+// NOLINTBEGIN(bugprone-sizeof-expression)
 template <class T>
 DBSTATUS store(const T& item, BYTE* value, DBLENGTH* length) {
     std::memcpy(value, &item, sizeof item);
     *length = sizeof item;
     return DBSTATUS_S_OK;
 }
+// NOLINTEND(bugprone-sizeof-expression)
 
 // A copy of text in the task allocator, handed over.
 LPWSTR taskText(const WString& text, const char* what, ValueOwner& owner) {
@@ -134,8 +137,7 @@ DBSTATUS convertBstr(const Cell& cell, BYTE* value, DBLENGTH* length, ValueOwner
 }
 
 DBSTATUS convertVariant(const Cell& cell, BYTE* value, DBLENGTH* length, ValueOwner& owner) {
-    VARIANT variant;
-    std::memset(&variant, 0, sizeof variant);
+    VARIANT variant{};
     switch (cell.kind) {
         case Cell::Kind::Text:
             variant.vt = VT_BSTR;
@@ -164,8 +166,7 @@ DBSTATUS convertVariant(const Cell& cell, BYTE* value, DBLENGTH* length, ValueOw
 }
 
 DBSTATUS convertPropVariant(const Cell& cell, BYTE* value, DBLENGTH* length, ValueOwner& owner) {
-    PROPVARIANT property;
-    std::memset(&property, 0, sizeof property);
+    PROPVARIANT property{};
     if (cell.kind == Cell::Kind::Text) {
         property.vt = VT_LPWSTR;
         property.pwszVal = taskText(cell.text, "text in a PROPVARIANT", owner);

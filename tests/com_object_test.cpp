@@ -40,7 +40,7 @@ protected:
     IRowset* makeRowset() {
         Table table{{column(1, DBTYPE_WSTR, 20)}};
         table.rows = {{Cell::ofText(TARVEL_UTF16("one"))}};
-        rowset_ = TableRowset::create(&instrumentation_, std::make_shared<Table>(table));
+        rowset_ = TableRowset::create(&instrumentation_, service::serve(table));
         return rowset_->as<IRowset>();
     }
     // A Rowset record holding the first row.

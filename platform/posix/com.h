@@ -142,6 +142,8 @@ typedef enum _APTTYPEQUALIFIER {
     APTTYPEQUALIFIER_NONE = 0,
 } APTTYPEQUALIFIER;
 
+// COM interfaces are released through their own Release, never deleted: no destructor.
+// NOLINTBEGIN(cppcoreguidelines-virtual-class-destructor)
 struct IUnknown {
     virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) = 0;
     virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
@@ -174,6 +176,7 @@ struct ISequentialStream : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) = 0;
     virtual HRESULT STDMETHODCALLTYPE Write(const void* pv, ULONG cb, ULONG* pcbWritten) = 0;
 };
+// NOLINTEND(cppcoreguidelines-virtual-class-destructor)
 
 extern "C" {
 extern const IID IID_IUnknown;

@@ -3,6 +3,8 @@
 
 #include "oledb.h"
 
+// COM interfaces are released through their own Release, never deleted: no destructor.
+// NOLINTBEGIN(cppcoreguidelines-virtual-class-destructor)
 struct IDataInitialize : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetDataSource(IUnknown* pUnkOuter, DWORD dwClsCtx,
                                                     LPCOLESTR pwszInitializationString, REFIID riid,
@@ -24,6 +26,7 @@ struct IDataInitialize : public IUnknown {
                                                            LPCOLESTR pwszInitializationString,
                                                            DWORD dwCreationDisposition) = 0;
 };
+// NOLINTEND(cppcoreguidelines-virtual-class-destructor)
 
 extern "C" {
 extern const CLSID CLSID_MSDAINITIALIZE;

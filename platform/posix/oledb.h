@@ -293,6 +293,8 @@ struct DBPARAMS {
 struct COSERVERINFO;
 struct MULTI_QI;
 
+// COM interfaces are released through their own Release, never deleted: no destructor.
+// NOLINTBEGIN(cppcoreguidelines-virtual-class-destructor)
 struct IAccessor : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE AddRefAccessor(HACCESSOR hAccessor,
                                                      DBREFCOUNT* pcRefCount) = 0;
@@ -404,6 +406,7 @@ struct IDBProperties : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE SetProperties(ULONG cPropertySets,
                                                     DBPROPSET rgPropertySets[]) = 0;
 };
+// NOLINTEND(cppcoreguidelines-virtual-class-destructor)
 
 #define DB_E_BADACCESSORHANDLE static_cast<HRESULT>(0x80040E00)
 #define DB_E_ROWLIMITEXCEEDED static_cast<HRESULT>(0x80040E01)

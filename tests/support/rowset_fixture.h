@@ -56,7 +56,7 @@ protected:
     // fixture's release() drops.
     FakeRowset* makeRowset(Table table) {
         FakeRowset* rowset = TableRowset::create<FakeRowset>(
-            &instrumentation_, std::make_shared<Table>(std::move(table)), &quirks_);
+            &instrumentation_, service::serve(std::move(table)), &quirks_);
         rowsets_.push_back(rowset);
         return rowset;
     }

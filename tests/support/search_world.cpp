@@ -85,7 +85,7 @@ void SearchWorld::configure() {
         sql.assign(kSql, kSql + sizeof kSql - 1);
         return S_OK;
     };
-    providerConfig.backend = [this](const WString&, std::shared_ptr<const Table>& table) {
+    providerConfig.backend = [this](const WString&, std::shared_ptr<const service::Table>& table) {
         table = table_;
         return S_OK;
     };
@@ -127,7 +127,7 @@ HRESULT registerProviderProgId(platform::ProgIdRegistration& registration) {
 }
 
 void SearchWorld::setTable(Table table) {
-    table_ = std::make_shared<const Table>(std::move(table));
+    table_ = service::serve(std::move(table));
 }
 
 int32_t SearchWorld::search(const WCHAR* query, int32_t maxResults) {

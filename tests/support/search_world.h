@@ -91,7 +91,7 @@ private:
     void configure();
 
     std::vector<std::string> setupProblems_;
-    std::shared_ptr<const Table> table_;
+    std::shared_ptr<const service::Table> table_;
     service::ClassRegistration registration_;
     long moduleBlocks_ = 0;
     bool entered_ = false;

@@ -5,6 +5,7 @@
 
 #include "fake_provider.h"
 #include "instrumentation.h"
+#include "scripted_table.h"
 #include "table.h"
 
 namespace tarvel::testing {
@@ -12,7 +13,7 @@ namespace tarvel::testing {
 using service::Cell;
 using service::Instrumentation;
 using service::Quirks;
-using service::Table;
+using Table = service::ScriptedTable;
 using service::TableColumn;
 using service::WString;
 using Journal = std::vector<std::string>;

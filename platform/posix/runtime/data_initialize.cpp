@@ -110,6 +110,8 @@ HRESULT setProviderString(IUnknown* dataSource, const std::u16string& text) {
     return hr;
 }
 
+// Deleted only by its own Release.
+// NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor)
 class DataInitialize final : public IDataInitialize {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
