@@ -20,10 +20,19 @@ HRESULT write(LPCWSTR progId, REFCLSID clsid);
 void erase(LPCWSTR progId);
 // Has the registrations in place end when the console is interrupted, where one can be.
 void endOnInterruption();
+// Held while the registrations in place change or end: an interruption is handled on a thread
+// of its own, and must meet them whole.
+class Lock {
+public:
+    Lock();
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+    ~Lock();
+};
 }  // namespace progids
 
 // Ends every registration in place, latest first, as its remove() would: what a console
-// interruption does.
+// interruption does, from whatever thread.
 void endAllRegistrations();
 
 // Whether registrations are the current user's alone. Always on Windows; a system that does not
@@ -42,6 +51,10 @@ public:
     void remove();
 
 private:
+    friend void endAllRegistrations();
+    // Puts back what the user's registration named before; under the lock.
+    void restore();
+
     std::basic_string<WCHAR> progId_;
     bool active_ = false;
     bool hadPrevious_ = false;

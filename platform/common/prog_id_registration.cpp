@@ -7,7 +7,8 @@ namespace tarvel::platform {
 
 namespace {
 
-// The registrations in place, latest last, so that an interruption can end them in order.
+// The registrations in place, latest last, so that an interruption can end them in order. Read
+// and changed only under progids::Lock.
 std::vector<ProgIdRegistration*>& active() {
     static std::vector<ProgIdRegistration*> registrations;
     return registrations;
@@ -16,6 +17,7 @@ std::vector<ProgIdRegistration*>& active() {
 }  // namespace
 
 HRESULT ProgIdRegistration::add(LPCWSTR progId, REFCLSID clsid) {
+    const progids::Lock lock;
     if (progId == nullptr || active_) {
         return E_INVALIDARG;
     }
@@ -32,13 +34,18 @@ HRESULT ProgIdRegistration::add(LPCWSTR progId, REFCLSID clsid) {
 }
 
 void ProgIdRegistration::remove() {
+    const progids::Lock lock;
     if (!active_) {
         return;
     }
-    active_ = false;
     auto& registrations = active();
     registrations.erase(std::remove(registrations.begin(), registrations.end(), this),
                         registrations.end());
+    restore();
+}
+
+void ProgIdRegistration::restore() {
+    active_ = false;
     if (hadPrevious_) {
         progids::write(progId_.c_str(), previous_);
     } else {
@@ -47,8 +54,12 @@ void ProgIdRegistration::remove() {
 }
 
 void endAllRegistrations() {
-    while (!active().empty()) {
-        active().back()->remove();
+    const progids::Lock lock;
+    auto& registrations = active();
+    while (!registrations.empty()) {
+        ProgIdRegistration* latest = registrations.back();
+        registrations.pop_back();
+        latest->restore();
     }
 }
 

@@ -1,6 +1,7 @@
 #include <string>
 
 #include "../platform_support.h"
+#include "win32_handles.h"
 
 namespace tarvel::platform {
 
@@ -18,9 +19,10 @@ std::wstring clsidKey(LPCWSTR progId) {
 
 // Creates the key, volatile if it is new: it goes with the session whatever happens to the
 // program that made it.
-LONG createVolatile(HKEY root, const std::wstring& path, HKEY* key) {
+LONG createVolatile(HKEY root, const std::wstring& path, RegistryKey& key) {
+    key.reset();
     return RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE, nullptr,
-                           key, nullptr);
+                           key.put(), nullptr);
 }
 
 HRESULT writeUnder(HKEY root, LPCWSTR progId, REFCLSID clsid) {
@@ -28,18 +30,16 @@ HRESULT writeUnder(HKEY root, LPCWSTR progId, REFCLSID clsid) {
     if (StringFromGUID2(clsid, text, 40) == 0) {
         return E_FAIL;
     }
-    HKEY key = nullptr;
-    LONG status = createVolatile(root, progIdKey(progId), &key);
+    RegistryKey key;
+    LONG status = createVolatile(root, progIdKey(progId), key);
     if (status == ERROR_SUCCESS) {
-        RegCloseKey(key);
-        status = createVolatile(root, clsidKey(progId), &key);
+        status = createVolatile(root, clsidKey(progId), key);
     }
     if (status != ERROR_SUCCESS) {
         return HRESULT_FROM_WIN32(status);
     }
-    status = RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+    status = RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                             DWORD((lstrlenW(text) + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
     return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status);
 }
 
@@ -100,6 +100,18 @@ void erase(LPCWSTR progId) {
 void endOnInterruption() {
     static const bool watching = SetConsoleCtrlHandler(onConsoleEvent, TRUE) != FALSE;
     (void)watching;
+}
+
+namespace {
+SRWLOCK registrationsLock = SRWLOCK_INIT;
+}  // namespace
+
+Lock::Lock() {
+    AcquireSRWLockExclusive(&registrationsLock);
+}
+
+Lock::~Lock() {
+    ReleaseSRWLockExclusive(&registrationsLock);
 }
 
 }  // namespace progids

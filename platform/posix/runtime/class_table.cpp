@@ -219,6 +219,18 @@ void erase(LPCWSTR progId) {
 // The runtime's ProgIDs live in the process and go with it.
 void endOnInterruption() {}
 
+namespace {
+std::mutex registrationsLock;
+}  // namespace
+
+Lock::Lock() {
+    registrationsLock.lock();
+}
+
+Lock::~Lock() {
+    registrationsLock.unlock();
+}
+
 }  // namespace progids
 
 }  // namespace tarvel::platform
