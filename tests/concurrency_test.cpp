@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -167,11 +168,13 @@ struct ThreadHost {
     // Each line with the depth of the search that delivered it: 0 outer, 1 nested.
     std::vector<std::pair<int, WString>> received;
     std::vector<std::string> problems;
+    // Callbacks that came on another thread, which may touch nothing else of the record.
+    std::atomic<long> elsewhere{0};
 
     static int32_t receive(HostAppInfo* info, uint32_t request, void* data) {
         auto* host = reinterpret_cast<ThreadHost*>(info);
         if (host->thread != currentThreadId()) {
-            // Not this record's thread: touch nothing of it.
+            ++host->elsewhere;
             return 0;
         }
         if (request != HostOutputLine || data == nullptr) {
@@ -201,64 +204,112 @@ struct ThreadHost {
     }
 };
 
-// A scripted world on the calling thread whose lines come from the query (linesFor).
-void scriptWorld(SearchWorld& world, bool twoColumns) {
-    world.instrumentation.keepJournal(false);
-    world.searchConfig.generator = [](const WString& query, const service::QueryHelperSettings&,
-                                      WString& sql) {
-        sql = TARVEL_UTF16("SELECT \"System.ItemPathDisplay\" FROM \"SystemIndex\"") +
-              WString(kWhere) + query;
-        return S_OK;
-    };
-    world.providerConfig.backend = [twoColumns](const WString& sql,
-                                                std::shared_ptr<const Table>& table) {
-        const size_t where = sql.find(kWhere);
-        if (where == WString::npos) {
-            return DB_E_ERRORSINCOMMAND;
-        }
-        table = std::make_shared<const Table>(
-            tableFor(sql.substr(where + WString(kWhere).size()), twoColumns));
-        return S_OK;
-    };
-}
+// What one host thread searches through, set up in the thread's apartment.
+class ThreadWorld {
+public:
+    virtual ~ThreadWorld() = default;
+    // The query of the thread's search-th search, nested or not, and the lines it finds.
+    virtual WString query(size_t thread, int search, bool nested) const = 0;
+    virtual std::vector<WString> lines(const WString& query) const = 0;
+    // Whether the lines come in a fixed order; otherwise they are compared as a set.
+    virtual bool ordered() const = 0;
+    // What went wrong in the set-up, or what a search left behind.
+    virtual std::vector<std::string> leftovers() const = 0;
+};
 
-// What one host thread saw go wrong, as text; empty when all went well.
-std::vector<std::string> runHostThread(const Scenario& scenario, size_t index,
-                                       SharedStandIn* shared) {
-    std::vector<std::string> problems;
-    auto fail = [&](const std::string& what) {
-        problems.push_back("thread " + std::to_string(index) + ": " + what);
-    };
-    const bool twoColumns = index % 2 == 1;
-    std::optional<SearchWorld> world;
-    service::ClassRegistration registration;
-    bool entered = false;
-    if (shared != nullptr) {
-        // The shared service's classes, registered where this thread's searches find them.
-        entered = SUCCEEDED(CoInitializeEx(nullptr, scenario.apartment));
-        const HRESULT registered = shared->service().registerClasses(registration);
-        if (FAILED(registered)) {
-            fail("registering the stand-in's classes gave " + std::to_string(registered));
-        }
-    } else {
+// A scripted world of the thread's own whose lines come from the query (linesFor): one column
+// on even threads, two on odd ones.
+class ScriptedThreadWorld final : public ThreadWorld {
+public:
+    ScriptedThreadWorld(const Scenario& scenario, size_t thread) : twoColumns_(thread % 2 == 1) {
         SearchWorldOptions options;
         options.platformService = scenario.world == World::PlatformService;
         options.progIdRegistered = true;
         options.apartment = scenario.apartment;
-        world.emplace(options);
-        scriptWorld(*world, twoColumns);
-        if (!world->ready()) {
-            for (const std::string& problem : world->leftovers()) {
-                fail(problem);
+        world_.emplace(options);
+        world_->instrumentation.keepJournal(false);
+        world_->searchConfig.generator = [](const WString& query,
+                                            const service::QueryHelperSettings&, WString& sql) {
+            sql = TARVEL_UTF16("SELECT \"System.ItemPathDisplay\" FROM \"SystemIndex\"") +
+                  WString(kWhere) + query;
+            return S_OK;
+        };
+        world_->providerConfig.backend = [this](const WString& sql,
+                                                std::shared_ptr<const service::Table>& table) {
+            const size_t where = sql.find(kWhere);
+            if (where == WString::npos) {
+                return DB_E_ERRORSINCOMMAND;
             }
+            table =
+                service::serve(tableFor(sql.substr(where + WString(kWhere).size()), twoColumns_));
+            return S_OK;
+        };
+    }
+
+    WString query(size_t thread, int search, bool nested) const override {
+        return queryOf(thread, search, nested);
+    }
+    std::vector<WString> lines(const WString& query) const override {
+        return linesFor(query, twoColumns_);
+    }
+    bool ordered() const override { return true; }
+    std::vector<std::string> leftovers() const override { return world_->leftovers(); }
+
+private:
+    bool twoColumns_;
+    std::optional<SearchWorld> world_;
+};
+
+// The one shared stand-in service, its classes registered in the thread's apartment.
+class StandInThreadWorld final : public ThreadWorld {
+public:
+    StandInThreadWorld(const Scenario& scenario, SharedStandIn& shared) : shared_(shared) {
+        entered_ = SUCCEEDED(CoInitializeEx(nullptr, scenario.apartment));
+        registered_ = shared.service().registerClasses(registration_);
+    }
+    ~StandInThreadWorld() override {
+        registration_.revoke();
+        if (entered_) {
+            CoUninitialize();
         }
+    }
+
+    WString query(size_t, int, bool) const override { return TARVEL_UTF16("report"); }
+    std::vector<WString> lines(const WString&) const override { return shared_.lines(); }
+    bool ordered() const override { return false; }
+    std::vector<std::string> leftovers() const override {
+        if (FAILED(registered_)) {
+            return {"registering the stand-in's classes gave " + std::to_string(registered_)};
+        }
+        return {};
+    }
+
+private:
+    SharedStandIn& shared_;
+    service::ClassRegistration registration_;
+    bool entered_ = false;
+    HRESULT registered_ = E_FAIL;
+};
+
+std::string described(const std::pair<int, WString>& line) {
+    return (line.first == 0 ? "" : "nested ") + narrowText(line.second);
+}
+
+// What one host thread saw go wrong, as text; empty when all went well.
+std::vector<std::string> runHostThread(const Scenario& scenario, size_t index, ThreadWorld& world) {
+    std::vector<std::string> problems;
+    auto fail = [&](const std::string& what) {
+        problems.push_back("thread " + std::to_string(index) + ": " + what);
+    };
+    for (const std::string& problem : world.leftovers()) {
+        fail("set-up: " + problem);
     }
     ThreadHost host;
     host.thread = currentThreadId();
     host.reentry = scenario.reentry;
     for (int s = 0; s < scenario.searches && problems.empty(); ++s) {
-        const WString query = shared != nullptr ? TARVEL_UTF16("report") : queryOf(index, s, false);
-        host.nestedQuery = queryOf(index, s, true);
+        const WString query = world.query(index, s, false);
+        host.nestedQuery = world.query(index, s, true);
         host.nestedRan = false;
         host.received.clear();
         SearchRequest request{query.c_str(), 0, -1};
@@ -266,31 +317,36 @@ std::vector<std::string> runHostThread(const Scenario& scenario, size_t index,
             fail("search " + std::to_string(s) + " did not return 0");
         }
         std::vector<std::pair<int, WString>> expected;
-        const std::vector<WString> outer =
-            shared != nullptr ? shared->lines() : linesFor(query, twoColumns);
+        const std::vector<WString> outer = world.lines(query);
         for (size_t i = 0; i < outer.size(); ++i) {
             expected.emplace_back(0, outer[i]);
             if (i == 0 && scenario.reentry == Reentry::NestedSearchOnFirstLine) {
-                for (const WString& line : linesFor(host.nestedQuery, twoColumns)) {
+                for (const WString& line : world.lines(host.nestedQuery)) {
                     expected.emplace_back(1, line);
                 }
             }
         }
-        if (shared != nullptr) {
-            // The walk's order is the file system's: the lines are compared as a set.
+        if (!world.ordered()) {
             std::sort(host.received.begin(), host.received.end());
         }
-        if (host.received != expected) {
-            fail("search " + std::to_string(s) + " delivered " +
-                 std::to_string(host.received.size()) + " lines, not the " +
-                 std::to_string(expected.size()) + " expected in their order");
+        const auto differs = std::mismatch(host.received.begin(), host.received.end(),
+                                           expected.begin(), expected.end());
+        if (differs.first != host.received.end() || differs.second != expected.end()) {
+            const size_t at = size_t(differs.first - host.received.begin());
+            fail("search " + std::to_string(s) + ": line " + std::to_string(at) + " is " +
+                 (differs.first != host.received.end() ? described(*differs.first) : "missing") +
+                 ", not " +
+                 (differs.second != expected.end() ? described(*differs.second) : "none"));
         }
-        for (const std::string& problem : world ? world->leftovers() : std::vector<std::string>{}) {
+        for (const std::string& problem : world.leftovers()) {
             fail("after search " + std::to_string(s) + ": " + problem);
         }
     }
     for (const std::string& problem : host.problems) {
         fail(problem);
+    }
+    if (host.elsewhere != 0) {
+        fail(std::to_string(host.elsewhere.load()) + " lines came on another thread");
     }
     // The host's apartment is as the host left it: entering it again nests.
     const HRESULT again = CoInitializeEx(nullptr, scenario.apartment);
@@ -298,10 +354,6 @@ std::vector<std::string> runHostThread(const Scenario& scenario, size_t index,
         fail("entering the host's apartment again gave " + std::to_string(again));
     }
     if (SUCCEEDED(again)) {
-        CoUninitialize();
-    }
-    registration.revoke();
-    if (entered) {
         CoUninitialize();
     }
     return problems;
@@ -325,7 +377,13 @@ TEST_P(HostThreadTest, EachThreadGetsItsOwnLinesInOrderAndNothingIsHeld) {
     }
     std::vector<std::vector<std::string>> problems(scenario.threads);
     const bool started = runOnThreads(scenario.threads, [&](size_t index) {
-        problems[index] = runHostThread(scenario, index, shared ? &*shared : nullptr);
+        std::unique_ptr<ThreadWorld> world;
+        if (shared) {
+            world = std::make_unique<StandInThreadWorld>(scenario, *shared);
+        } else {
+            world = std::make_unique<ScriptedThreadWorld>(scenario, index);
+        }
+        problems[index] = runHostThread(scenario, index, *world);
     });
     if (platformService) {
         progId.remove();

@@ -107,11 +107,13 @@ TEST(FaultSweep, EveryFailingCallAndAllocationLeavesNothingBehind) {
     ASSERT_GT(baseline.calls, 30);
     ASSERT_EQ(5, baseline.allocations);  // bindings, flags, one object, slots, buffer
 
-    long failuresCovered = 0;
+    // The failures the module met: the n-th call it made failed, the a-th block it asked for
+    // was refused.
+    long failuresMet = 0;
     for (long n = 1; n <= baseline.calls; ++n) {
         const Outcome outcome = search(n, 0);
         SCOPED_TRACE("call " + std::to_string(n) + ": " + outcome.failed);
-        ASSERT_FALSE(outcome.failed.empty());
+        failuresMet += outcome.failed.empty() ? 0 : 1;
         EXPECT_EQ(0, outcome.result);
         Lines expected;
         for (size_t k = 0; k < baseline.lines.size(); ++k) {
@@ -125,7 +127,6 @@ TEST(FaultSweep, EveryFailingCallAndAllocationLeavesNothingBehind) {
             tolerated.push_back("accessors held: 1");
         }
         EXPECT_EQ(tolerated, outcome.leftovers);
-        ++failuresCovered;
     }
     for (long a = 1; a <= baseline.allocations; ++a) {
         const Outcome outcome = search(0, a);
@@ -133,11 +134,11 @@ TEST(FaultSweep, EveryFailingCallAndAllocationLeavesNothingBehind) {
         EXPECT_EQ(0, outcome.result);
         EXPECT_EQ(Lines{}, outcome.lines);
         EXPECT_EQ(Journal{}, outcome.leftovers);
-        ++failuresCovered;
+        failuresMet += outcome.allocations >= a ? 1 : 0;
     }
     std::printf("fault sweep: %ld failing calls and %ld failing allocations\n", baseline.calls,
                 baseline.allocations);
-    EXPECT_EQ(baseline.calls + baseline.allocations, failuresCovered);
+    EXPECT_EQ(baseline.calls + baseline.allocations, failuresMet);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "instrumentation.h"
+#include "journal_checks.h"
 #include "memory_ledger.h"
 #include "query_translator.h"
 #include "search_manager.h"
@@ -11,6 +12,7 @@
 namespace tarvel {
 namespace {
 
+using namespace tarvel::testing;
 using service::ClassRegistration;
 using service::Instrumentation;
 using service::MemoryLedger;
@@ -22,13 +24,6 @@ using Journal = std::vector<std::string>;
 
 constexpr HRESULT kServiceDisabled = static_cast<HRESULT>(0x80070422);
 constexpr HRESULT kQueryError = static_cast<HRESULT>(0x80041605);
-
-const Journal kCreation = {"IClassFactory::CreateInstance(ISearchManager)"};
-
-Journal concat(Journal a, const Journal& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 class QueryTranslatorTest : public ::testing::Test {
 protected:
@@ -79,18 +74,23 @@ TEST_F(QueryTranslatorTest, AsksTheHelperOfSystemIndexForOneColumnAndReleasesEve
     freeSql();
     EXPECT_EQ(25, seenSettings_.maxResults);
     EXPECT_EQ(WString(TARVEL_UTF16("System.ItemPathDisplay")), seenSettings_.selectColumns);
-    EXPECT_EQ(concat(kCreation,
-                     {
-                         "ISearchManager::GetCatalog(SystemIndex)",
-                         "ISearchCatalogManager::GetQueryHelper()",
-                         "ISearchCatalogManager::Release",
-                         "ISearchManager::Release",
-                         "ISearchQueryHelper::put_QueryMaxResults(25)",
-                         "ISearchQueryHelper::put_QuerySelectColumns(System.ItemPathDisplay)",
-                         "ISearchQueryHelper::GenerateSQLFromUserQuery(report)",
-                         "ISearchQueryHelper::Release",
-                     }),
-              instrumentation_.journal());
+    // The helper is looked up, its catalog and search manager go in that order, and it is
+    // released after it generated the SQL; each setter is called once before the generation.
+    const Journal& journal = instrumentation_.journal();
+    EXPECT_TRUE(inOrder(journal, {"IClassFactory::CreateInstance(ISearchManager)",
+                                  "ISearchManager::GetCatalog(SystemIndex)",
+                                  "ISearchCatalogManager::GetQueryHelper()",
+                                  "ISearchQueryHelper::GenerateSQLFromUserQuery(report)"}));
+    EXPECT_EQ((Journal{"ISearchCatalogManager::Release", "ISearchManager::Release",
+                       "ISearchQueryHelper::Release"}),
+              releasesOf(journal));
+    for (const char* setter :
+         {"ISearchQueryHelper::put_QueryMaxResults(25)",
+          "ISearchQueryHelper::put_QuerySelectColumns(System.ItemPathDisplay)"}) {
+        EXPECT_EQ(1u, countOf(journal, setter)) << setter;
+        EXPECT_TRUE(
+            inOrder(journal, {setter, "ISearchQueryHelper::GenerateSQLFromUserQuery(report)"}));
+    }
 }
 
 TEST_F(QueryTranslatorTest, PassesTheMaximumCountUnchanged) {
@@ -118,26 +118,19 @@ TEST_F(QueryTranslatorTest, FailedCatalogLookupReleasesTheSearchManager) {
     instrumentation_.failCall("ISearchManager::GetCatalog", E_ACCESSDENIED);
     EXPECT_EQ(E_ACCESSDENIED, translate(TARVEL_UTF16("report"), 10));
     EXPECT_EQ(nullptr, sql_);
-    EXPECT_EQ(concat(kCreation,
-                     {
-                         "ISearchManager::GetCatalog(SystemIndex) -> 0x80070005",
-                         "ISearchManager::Release",
-                     }),
-              instrumentation_.journal());
+    EXPECT_TRUE(inOrder(instrumentation_.journal(),
+                        {"ISearchManager::GetCatalog(SystemIndex) -> 0x80070005"}));
+    EXPECT_EQ(Journal{"ISearchManager::Release"}, releasesOf(instrumentation_.journal()));
 }
 
 TEST_F(QueryTranslatorTest, FailedHelperLookupReleasesCatalogThenSearchManager) {
     instrumentation_.failCall("ISearchCatalogManager::GetQueryHelper", E_FAIL);
     EXPECT_EQ(E_FAIL, translate(TARVEL_UTF16("report"), 10));
     EXPECT_EQ(nullptr, sql_);
-    EXPECT_EQ(concat(kCreation,
-                     {
-                         "ISearchManager::GetCatalog(SystemIndex)",
-                         "ISearchCatalogManager::GetQueryHelper() -> 0x80004005",
-                         "ISearchCatalogManager::Release",
-                         "ISearchManager::Release",
-                     }),
-              instrumentation_.journal());
+    EXPECT_TRUE(inOrder(instrumentation_.journal(),
+                        {"ISearchCatalogManager::GetQueryHelper() -> 0x80004005"}));
+    EXPECT_EQ((Journal{"ISearchCatalogManager::Release", "ISearchManager::Release"}),
+              releasesOf(instrumentation_.journal()));
 }
 
 TEST_F(QueryTranslatorTest, FailingSettersDoNotStopTheGeneration) {

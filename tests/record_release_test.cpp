@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "journal_checks.h"
 #include "peers.h"
 #include "rowset_fixture.h"
 #include "value_stream.h"
@@ -290,9 +291,8 @@ TEST_F(RecordReleaseTest, ChapterIsReleasedOnceThroughTheChapteredRowset) {
     accessor.releaseRowValues(rowsetOf(rowset));
     EXPECT_EQ(0u, field<HCHAPTER>(accessor, 0));
     EXPECT_EQ(0u, rowset->outstandingChapters());
-    EXPECT_EQ((Journal{"IRowset::QueryInterface(IChapteredRowset)",
-                       "IChapteredRowset::ReleaseChapter(7)", "IChapteredRowset::Release"}),
-              instrumentation_.journal());
+    EXPECT_EQ((Journal{"IChapteredRowset::ReleaseChapter(7)", "IChapteredRowset::Release"}),
+              releasesOf(instrumentation_.journal()));
     expectSecondPassDoesNothing(accessor, rowset);
     releaseRow(rowset, row);
     close(accessor, rowset);
@@ -349,10 +349,9 @@ TEST_F(RecordReleaseTest, AccessorHandlesAreReleasedThroughTheRowset) {
     const HACCESSOR handle = DynamicAccessorPeer::accessorSlots(accessor)[0].handle;
     instrumentation_.clearJournal();
     EXPECT_EQ(S_OK, accessor.releaseAccessorHandles(rowsetOf(rowset)));
-    EXPECT_EQ((Journal{"IRowset::QueryInterface(IAccessor)",
-                       "IAccessor::ReleaseAccessor(" + std::to_string(handle) + ")",
+    EXPECT_EQ((Journal{"IAccessor::ReleaseAccessor(" + std::to_string(handle) + ")",
                        "IAccessor::Release"}),
-              instrumentation_.journal());
+              releasesOf(instrumentation_.journal()));
     EXPECT_EQ(nullptr, DynamicAccessorPeer::accessorSlots(accessor));
     EXPECT_EQ(0u, DynamicAccessorPeer::accessorSlotCount(accessor));
     instrumentation_.clearJournal();
