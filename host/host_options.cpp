@@ -6,7 +6,7 @@ namespace tarvel::host {
 
 const char kUsage[] =
     "Usage: tarvel-host [options] QUERY...\n"
-    "       tarvel-host [options] --check [FOLDER]\n"
+    "       tarvel-host [options] --check [--json] [FOLDER]\n"
     "       tarvel-host --info\n"
     "Searches through the Tarvel Windows Search module, loaded as the file manager loads it,\n"
     "and prints every result line as it arrives.\n"
@@ -24,6 +24,7 @@ const char kUsage[] =
     "  --module PATH  the module file to load (default: the one beside this program)\n"
     "  --info         print the module's description and exit\n"
     "  --check        check this machine's search for FOLDER, as above\n"
+    "  --json         with --check: the findings and the verdict as one JSON object\n"
     "  -h, --help     print this help and exit\n"
     "\n"
     "Exit status: 0 when the results were listed (there may be none), 1 when the search could\n"
@@ -99,6 +100,7 @@ bool parseHostOptions(const std::vector<WString>& arguments, const WString& defa
     options = HostOptions{};
     options.index = defaultIndex;
     bool queryOnly = false;
+    bool indexGiven = false;
     std::vector<WString> words;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const WString& argument = arguments[i];
@@ -122,6 +124,10 @@ bool parseHostOptions(const std::vector<WString>& arguments, const WString& defa
             options.check = true;
             continue;
         }
+        if (argument == ascii("--json")) {
+            options.json = true;
+            continue;
+        }
         WString value;
         bool matched = false;
         if (!optionValue(arguments, i, ascii("--max"), value, matched, error)) {
@@ -142,6 +148,11 @@ bool parseHostOptions(const std::vector<WString>& arguments, const WString& defa
                 error = "--index needs a folder";
                 return false;
             }
+            if (indexGiven) {
+                error = "--index given twice";
+                return false;
+            }
+            indexGiven = true;
             options.index = value;
             continue;
         }
@@ -157,6 +168,15 @@ bool parseHostOptions(const std::vector<WString>& arguments, const WString& defa
             continue;
         }
         error = "unknown option " + utf8FromUtf16(argument);
+        return false;
+    }
+    if (options.json && !options.check) {
+        error = "--json goes with --check";
+        return false;
+    }
+    if (options.info && (options.check || !words.empty())) {
+        error =
+            options.check ? "--info and --check are two things: give one" : "--info takes no query";
         return false;
     }
     if (options.check) {

@@ -12,6 +12,7 @@ struct HostOptions {
     bool help = false;
     bool info = false;
     bool check = false;
+    bool json = false;  // --check's report as one JSON object
     // The folder --check is about.
     WString folder;
     int32_t maxResults = -1;

@@ -96,6 +96,13 @@ int run(const HostOptions& options) {
     // called on the same thread. Everything goes in the reverse order as the scope ends.
     std::unique_ptr<service::SearchService> standIn;
     if (!options.index.empty() && !options.info) {
+        if (service::SearchService::wouldShadowMachineProvider()) {
+            return fail(
+                "--index would hide this machine's Windows Search provider from your account "
+                "while tarvel-host runs: leave --index out to search through Windows Search, or "
+                "try the stand-in on a machine without Windows Search",
+                kExitUsage);
+        }
         const WString folder = platform::absoluteFolder(options.index);
         if (folder.empty()) {
             return fail("no such folder: " + platform::textForOutput(options.index));
@@ -111,7 +118,7 @@ int run(const HostOptions& options) {
     }
     const WString path = options.module.empty() ? platform::defaultModulePath() : options.module;
     if (options.check) {
-        return checkSearching(CheckSubject{path, checked, standIn != nullptr});
+        return checkSearching(CheckSubject{path, checked, standIn != nullptr, options.json});
     }
     platform::ModuleLibrary module;
     std::string reason;

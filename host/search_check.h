@@ -27,7 +27,4 @@ struct SearchCheck {
 // Runs in the caller's apartment, on the thread that will call the module.
 SearchCheck checkSearch(const WString& query, int32_t maxResults);
 
-// An HRESULT as a user reads it: "the service is disabled (0x80070422)", or "(0x80004005)".
-std::string describeResult(HRESULT hr);
-
 }  // namespace tarvel::host

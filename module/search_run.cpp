@@ -12,10 +12,7 @@ namespace tarvel {
 
 namespace {
 
-constexpr WCHAR kInitString[] =
-    TARVEL_UTF16("provider=Search.CollatorDSO.1;EXTENDED PROPERTIES=\"Application=Windows\"");
 constexpr WCHAR kErrorReading[] = TARVEL_UTF16("(Error reading result)");
-constexpr DBLENGTH kBlobThreshold = 8000;
 
 // A BSTR's text up to its first NUL; a null BSTR is the empty string.
 void appendBstr(BSTR text, LineBuffer& line) {
@@ -35,7 +32,7 @@ HRESULT SearchRun::run(SearchRequest* request, HostAppInfo* info, HostCallback c
     if (FAILED(hr)) {
         return hr;
     }
-    hr = dataSource.open(kInitString);
+    hr = dataSource.open(kSearchProviderString);
     if (FAILED(hr)) {
         return hr;
     }
@@ -44,7 +41,7 @@ HRESULT SearchRun::run(SearchRequest* request, HostAppInfo* info, HostCallback c
     if (FAILED(session.open(dataSource))) {
         return opened;
     }
-    Command command(BlobHandling::Default, kBlobThreshold);
+    Command command(kSearchBlobHandling, kSearchBlobThreshold);
     hr = command.create(session, sql.get());
     if (SUCCEEDED(hr)) {
         hr = command.execute();

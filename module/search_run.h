@@ -9,6 +9,13 @@
 
 namespace tarvel {
 
+// How a search opens the Windows Search provider and binds its columns; tarvel-host --check
+// describes the rowset of its test search bound the same way.
+inline constexpr WCHAR kSearchProviderString[] =
+    TARVEL_UTF16("provider=Search.CollatorDSO.1;EXTENDED PROPERTIES=\"Application=Windows\"");
+inline constexpr BlobHandling kSearchBlobHandling = BlobHandling::Default;
+inline constexpr DBLENGTH kSearchBlobThreshold = 8000;
+
 class SearchRun {
 public:
     // Lines go to callback, called with info as the host's record.

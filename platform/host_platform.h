@@ -27,8 +27,9 @@ WString defaultModulePath();
 // The absolute form of a folder's path; empty when it is no folder.
 WString absoluteFolder(const WString& path);
 
-// The names of the files (not folders) directly in folder, in no particular order.
-std::vector<WString> filesIn(const WString& folder);
+// The names of the files (not folders) directly in folder, in no particular order, into names;
+// false, with the system's reason, when the folder cannot be listed.
+bool filesIn(const WString& folder, std::vector<WString>& names, std::string* reason);
 // The path of the item name in folder.
 WString childPath(const WString& folder, const WString& name);
 // A folder as the file URL Windows Search's crawl scope takes ("file:///C:/Users/ann/",

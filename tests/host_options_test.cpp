@@ -44,6 +44,9 @@ TEST(HostOptions, OptionsTakeTheirValueInEitherForm) {
     EXPECT_EQ(-2147483647 - 1, parsed({"--max=-2147483648", "x"}).maxResults);
     EXPECT_TRUE(parsed({"--info"}).info);
     EXPECT_TRUE(parsed({"-h"}).help);
+    const HostOptions check = parsed({"--json", "--check", "d"});
+    EXPECT_TRUE(check.check && check.json);
+    EXPECT_EQ(utf16FromUtf8("d"), check.folder);
 }
 
 TEST(HostOptions, MistakesAreReported) {
@@ -61,6 +64,12 @@ TEST(HostOptions, MistakesAreReported) {
         {{"--module="}, "--module needs a file"},
         {{"--max", "3"}, "no query given"},
         {{}, "no query given"},
+        {{"--json", "x"}, "--json goes with --check"},
+        {{"--info", "--check"}, "--info and --check are two things: give one"},
+        {{"--info", "x"}, "--info takes no query"},
+        {{"--index", "a", "--index=b", "x"}, "--index given twice"},
+        {{"--check", "a", "b"}, "--check takes one folder"},
+        {{"--check", ""}, "--check needs a folder"},
     };
     for (const Case& c : cases) {
         std::string error;

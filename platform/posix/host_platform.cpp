@@ -85,11 +85,12 @@ WString absoluteFolder(const WString& path) {
     return utf16FromFileName(resolved);
 }
 
-std::vector<WString> filesIn(const WString& folder) {
-    std::vector<WString> names;
+bool filesIn(const WString& folder, std::vector<WString>& names, std::string* reason) {
+    names.clear();
     const FolderListing directory(opendir(fileNameFromUtf16(folder).c_str()));
     if (!directory) {
-        return names;
+        *reason = std::strerror(errno);
+        return false;
     }
     while (const dirent* entry = readdir(directory.get())) {
         struct stat info {};
@@ -98,7 +99,7 @@ std::vector<WString> filesIn(const WString& folder) {
             names.push_back(utf16FromFileName(entry->d_name));
         }
     }
-    return names;
+    return true;
 }
 
 WString childPath(const WString& folder, const WString& name) {

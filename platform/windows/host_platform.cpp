@@ -81,21 +81,26 @@ WString absoluteFolder(const WString& path) {
     return result;
 }
 
-std::vector<WString> filesIn(const WString& folder) {
-    std::vector<WString> names;
+bool filesIn(const WString& folder, std::vector<WString>& names, std::string* reason) {
+    names.clear();
     WIN32_FIND_DATAW found;
     const FindHandle search(FindFirstFileExW(extended(childPath(folder, L"*")).c_str(),
                                              FindExInfoBasic, &found, FindExSearchNameMatch,
                                              nullptr, 0));
     if (!search) {
-        return names;
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) {
+            return true;  // a drive's empty root: nothing in it, not even . and ..
+        }
+        *reason = reasonOf(error);
+        return false;
     }
     do {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
             names.push_back(found.cFileName);
         }
     } while (FindNextFileW(search.get(), &found));
-    return names;
+    return true;
 }
 
 WString childPath(const WString& folder, const WString& name) {

@@ -17,7 +17,7 @@ void TestSearchService::readSwitchesForTesting() {
     }
     if (const char* units = std::getenv("TARVEL_STANDIN_PATH_UNITS")) {
         const unsigned long value = std::strtoul(units, nullptr, 10);
-        if (value >= 1 && value <= service::kPathColumnSize) {
+        if (value >= 1 && value <= 32767) {
             pathUnits_ = value;
         }
     }

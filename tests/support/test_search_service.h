@@ -2,8 +2,9 @@
 // made, which the service that ships does not know.
 //   TARVEL_STANDIN_UNREADABLE   names items (by file name) whose path the provider cannot
 //                               deliver: their rows carry DBSTATUS_E_UNAVAILABLE
-//   TARVEL_STANDIN_PATH_UNITS   the reported size of the path column (1 to 4095), so that
-//                               longer paths come cut
+//   TARVEL_STANDIN_PATH_UNITS   the reported size of the path column (1 to 32767): longer
+//                               paths come cut, and a column above the module's 8000 units is
+//                               bound as a stream, which the module does not print
 //   TARVEL_STANDIN_PAUSED       the catalog reports itself paused, for the CatalogPausedReason
 //                               given as a number
 #pragma once

@@ -1,0 +1,225 @@
+// tarvel-host --check's verdict from its facts alone: one table of fact records, each with the
+// verdict and exit status it must give, and how the lines of a test search are classified.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "check_probes.h"
+#include "check_report.h"
+#include "check_verdict.h"
+
+namespace tarvel::host {
+namespace {
+
+constexpr HRESULT kDisabled = static_cast<HRESULT>(0x80070422);
+
+// Facts of a machine where searching works: the module, the service running, the index idle,
+// the folder in it and its file found.
+CheckFacts working() {
+    CheckFacts facts;
+    facts.module = ModuleFact{utf16FromUtf8("C:\\t\\tarvel-search.dll"), true, "", true, "0.1"};
+    facts.service = platform::ServiceStatus{true, true, true, false, "running", "automatic", ""};
+    facts.manager = ManagerFact{S_OK, S_OK, utf16FromUtf8("7.0")};
+    facts.catalog = CatalogFact{};
+    facts.catalog->items = 5;
+    facts.catalog->waiting = CatalogFact::Waiting{};
+    facts.folder = FolderFact{utf16FromUtf8("C:\\f"), true, "", S_OK, true, CLUSIONREASON_DEFAULT};
+    facts.search = SearchFact{};
+    facts.search->outcome = SearchFact::Outcome::CameBack;
+    facts.search->file = utf16FromUtf8("a.txt");
+    facts.search->lines = 1;
+    return facts;
+}
+
+struct VerdictCase {
+    const char* what;
+    std::function<void(CheckFacts&)> arrange;
+    const char* verdict;  // a part of the verdict's text
+    int status;
+};
+
+void service(CheckFacts& facts, bool installed, bool running, bool disabled) {
+    facts.service = platform::ServiceStatus{true, installed, running, disabled, "", "", ""};
+}
+
+const VerdictCase kCases[] = {
+    {"all is well", [](CheckFacts&) {}, "searching works", 0},
+    {"the stand-in, no service asked", [](CheckFacts& f) { f.service.reset(); }, "searching works",
+     0},
+    {"the module cannot be loaded", [](CheckFacts& f) { f.module.loaded = false; },
+     "the module cannot be loaded", 1},
+    {"no ModuleEntry", [](CheckFacts& f) { f.module.exportsEntry = false; },
+     "not a Tarvel search module", 1},
+    {"service not installed", [](CheckFacts& f) { service(f, false, false, false); },
+     "Windows Search is not installed", 1},
+    {"service disabled", [](CheckFacts& f) { service(f, true, false, true); },
+     "service is disabled", 1},
+    {"service stopped", [](CheckFacts& f) { service(f, true, false, false); },
+     "service is not running", 1},
+    {"service not asked", [](CheckFacts& f) { f.service->queried = false; }, "searching works", 0},
+    {"manager class not registered, service running",
+     [](CheckFacts& f) { f.manager->created = REGDB_E_CLASSNOTREG; },
+     "search manager is not registered", 1},
+    {"manager class not registered, no service",
+     [](CheckFacts& f) {
+         f.service.reset();
+         f.manager->created = REGDB_E_CLASSNOTREG;
+     },
+     "Windows Search is not installed", 1},
+    {"manager on a disabled service", [](CheckFacts& f) { f.manager->created = kDisabled; },
+     "service is disabled", 1},
+    {"manager otherwise", [](CheckFacts& f) { f.manager->created = E_ACCESSDENIED; },
+     "cannot be reached (access is denied (0x80070005))", 1},
+    {"catalog cannot be opened", [](CheckFacts& f) { f.catalog->opened = E_FAIL; },
+     "the index cannot be opened ((0x80004005))", 1},
+    {"catalog state unknown", [](CheckFacts& f) { f.catalog->statusRead = E_FAIL; },
+     "searching works", 0},
+    {"catalog recovering", [](CheckFacts& f) { f.catalog->status = CATALOG_STATUS_RECOVERING; },
+     "being recovered", 1},
+    {"catalog shutting down",
+     [](CheckFacts& f) { f.catalog->status = CATALOG_STATUS_SHUTTING_DOWN; }, "shutting down", 1},
+    {"catalog crawling, the file found",
+     [](CheckFacts& f) { f.catalog->status = CATALOG_STATUS_FULL_CRAWL; }, "searching works", 0},
+    {"catalog processing notifications",
+     [](CheckFacts& f) { f.catalog->status = CATALOG_STATUS_PROCESSING_NOTIFICATIONS; },
+     "searching works", 0},
+    {"folder by a user rule", [](CheckFacts& f) { f.folder->rule = CLUSIONREASON_USER; },
+     "searching works", 0},
+    {"folder by group policy", [](CheckFacts& f) { f.folder->rule = CLUSIONREASON_GROUPPOLICY; },
+     "searching works", 0},
+    {"folder outside",
+     [](CheckFacts& f) {
+         f.folder->included = false;
+         f.search->outcome = SearchFact::Outcome::NotBack;
+     },
+     "C:\\f is not in the indexed locations, so nothing in it is found: add it in Indexing", 1},
+    {"folder outside the stand-in's",
+     [](CheckFacts& f) {
+         f.standIn = true;
+         f.folder->included = false;
+     },
+     "give --index a folder that holds it", 1},
+    {"folder of unknown scope, file found", [](CheckFacts& f) { f.folder->scopeAsked = E_FAIL; },
+     "searching works", 0},
+    {"folder unreadable",
+     [](CheckFacts& f) {
+         f.folder->readable = false;
+         f.folder->readError = "Permission denied";
+         f.search.reset();
+     },
+     "C:\\f cannot be read (Permission denied)", 1},
+    {"folder without files", [](CheckFacts& f) { f.search->outcome = SearchFact::Outcome::NoFile; },
+     "searching works (no file in the folder to try it with)", 0},
+    {"folder whose names all hold a quote",
+     [](CheckFacts& f) { f.search->outcome = SearchFact::Outcome::NoSearchableName; },
+     "a name that holds \" cannot be searched as a quoted phrase", 0},
+    {"file came back cut",
+     [](CheckFacts& f) {
+         f.search->outcome = SearchFact::Outcome::CameBackCut;
+         f.search->cutAt = 4095;
+     },
+     "searching works, but the path of a.txt came back cut after 4095 units", 0},
+    {"file came back only as messages",
+     [](CheckFacts& f) {
+         f.search->outcome = SearchFact::Outcome::OnlyMessages;
+         f.search->sample = {utf16FromUtf8("(Unhandled database type 13)")};
+     },
+     "such as (Unhandled database type 13): the provider delivers the path in a form the module "
+     "cannot print (a binding problem)",
+     1},
+    {"file did not come back",
+     [](CheckFacts& f) { f.search->outcome = SearchFact::Outcome::NotBack; },
+     "a.txt in C:\\f is not found through the index", 1},
+    {"file did not come back, index crawling",
+     [](CheckFacts& f) {
+         f.search->outcome = SearchFact::Outcome::NotBack;
+         f.catalog->status = CATALOG_STATUS_INCREMENTAL_CRAWL;
+     },
+     "still being built (0 items to index)", 1},
+    {"file did not come back, items waiting",
+     [](CheckFacts& f) {
+         f.search->outcome = SearchFact::Outcome::NotBack;
+         f.catalog->waiting->urgent = 7;
+     },
+     "still being built (7 items to index)", 1},
+    {"search rejected",
+     [](CheckFacts& f) {
+         f.search->outcome = SearchFact::Outcome::QueryRejected;
+         f.search->rejected = static_cast<HRESULT>(0x80041601);
+     },
+     "does not accept a search for a.txt (the query helper cannot read the query", 1},
+};
+
+TEST(CheckVerdict, EachFactRecordGivesItsVerdictAndExitStatus) {
+    for (const VerdictCase& c : kCases) {
+        CheckFacts facts = working();
+        c.arrange(facts);
+        const Verdict verdict = decide(facts);
+        EXPECT_NE(std::string::npos, verdict.text.find(c.verdict))
+            << c.what << ": " << verdict.text;
+        EXPECT_EQ(c.status, verdict.exitStatus()) << c.what;
+        // The report ends with the verdict, as text and as JSON.
+        const std::string text = reportText(facts, verdict);
+        EXPECT_NE(std::string::npos, text.find("verdict: " + verdict.text + "\n")) << c.what;
+        EXPECT_NE(std::string::npos,
+                  reportJson(facts, verdict).find("\"exitStatus\":" + std::to_string(c.status)))
+            << c.what;
+    }
+}
+
+TEST(CheckVerdict, EveryPauseNamesItsReason) {
+    const char* const reasons[] = {
+        "no reason given",  "disks are busy",        "processor is busy",   "files change faster",
+        "battery is low",   "memory is low",         "disk is nearly full", "recovery waits",
+        "someone is using", "a program or a person", "upgrading the index", "no reason given"};
+    for (int reason = 0; reason <= 11; ++reason) {
+        CheckFacts facts = working();
+        facts.catalog->status = CATALOG_STATUS_PAUSED;
+        facts.catalog->pausedReason = CatalogPausedReason(reason);
+        const Verdict verdict = decide(facts);
+        EXPECT_FALSE(verdict.works);
+        EXPECT_NE(std::string::npos, verdict.text.find(std::string("indexing is paused")));
+        EXPECT_NE(std::string::npos, verdict.text.find(reasons[reason])) << reason;
+    }
+}
+
+TEST(CheckSearchLines, ALineIsThePathItsStartOrAMessage) {
+    struct Case {
+        std::vector<const char*> lines;
+        SearchFact::Outcome outcome;
+        size_t sample;
+        size_t cutAt;
+    };
+    using O = SearchFact::Outcome;
+    const Case cases[] = {
+        {{"/f/a.txt"}, O::CameBack, 0, 0},
+        {{"/f/b", "/f/a.txt", "/f/c"}, O::CameBack, 0, 0},
+        {{"/f/a.t"}, O::CameBackCut, 1, 6},
+        {{"/f"}, O::NotBack, 1, 0},  // the folder itself, found by its name, is no cut
+        {{"(Unhandled database type 13)", "(Unhandled database type 13)"}, O::OnlyMessages, 2, 0},
+        {{"(Unhandled database type 13)", "(Error reading result)"}, O::NotBack, 2, 0},
+        {{"(Error reading result)", "/g/x", "/g/y", "/g/z"}, O::NotBack, 3, 0},
+        {{"/g/x"}, O::NotBack, 1, 0},
+    };
+    for (const Case& c : cases) {
+        SearchFact search;
+        search.path = utf16FromUtf8("/f/a.txt");
+        for (const char* line : c.lines) {
+            classifyLine(utf16FromUtf8(line), search);
+        }
+        EXPECT_EQ(c.outcome, search.outcome) << c.lines.front();
+        EXPECT_EQ(c.lines.size(), search.lines);
+        EXPECT_EQ(c.sample, search.sample.size()) << c.lines.front();
+        EXPECT_EQ(c.cutAt, search.cutAt);
+    }
+}
+
+TEST(CheckReport, TypesAreNamedAsThePlatformNamesThem) {
+    EXPECT_EQ("DBTYPE_WSTR", typeName(DBTYPE_WSTR));
+    EXPECT_EQ("DBTYPE_BYREF|DBTYPE_WSTR", typeName(DBTYPE(DBTYPE_BYREF | DBTYPE_WSTR)));
+    EXPECT_EQ("DBTYPE_VECTOR|DBTYPE_I4", typeName(DBTYPE(DBTYPE_VECTOR | DBTYPE_I4)));
+    EXPECT_EQ("DBTYPE_?", typeName(DBTYPE(999)));
+}
+
+}  // namespace
+}  // namespace tarvel::host
