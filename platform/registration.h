@@ -35,6 +35,10 @@ public:
 // interruption does, from whatever thread.
 void endAllRegistrations();
 
+// Whether the machine's own classes register progId for a class other than ours: a provider
+// installed on the machine, which a registration of ours would shadow for this user.
+bool machineRegisters(LPCWSTR progId, REFCLSID ours);
+
 // Whether registrations are the current user's alone. Always on Windows; a system that does not
 // honour per-user classes (Wine) gets volatile keys among the machine's classes instead, and
 // elsewhere the runtime's table belongs to the process.

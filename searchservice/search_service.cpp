@@ -57,6 +57,10 @@ HRESULT SearchService::registerClasses(ClassRegistration& registration) {
     return hr;
 }
 
+bool SearchService::wouldShadowMachineProvider() {
+    return platform::machineRegisters(kProgId, CLSID_StandInProvider);
+}
+
 void SearchService::stop() {
     progId_.remove();
     registration_.revoke();

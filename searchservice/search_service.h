@@ -31,6 +31,9 @@ public:
 
     HRESULT start();
     void stop();
+    // Whether the machine has a provider of its own under the ProgID the service registers,
+    // which start would shadow for this user: the real Windows Search provider.
+    static bool wouldShadowMachineProvider();
     // Registers the service's classes in the calling thread's apartment as well, for as long
     // as registration lives: COM finds a class object only from the apartment that registered
     // it. The ProgID that start registered serves every apartment.

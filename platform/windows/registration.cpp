@@ -73,6 +73,15 @@ BOOL WINAPI onConsoleEvent(DWORD) {
 
 }  // namespace
 
+bool machineRegisters(LPCWSTR progId, REFCLSID ours) {
+    wchar_t text[64] = {};
+    DWORD size = sizeof text - sizeof(wchar_t);
+    CLSID registered{};
+    return RegGetValueW(HKEY_LOCAL_MACHINE, clsidKey(progId).c_str(), nullptr, RRF_RT_REG_SZ,
+                        nullptr, text, &size) == ERROR_SUCCESS &&
+           SUCCEEDED(CLSIDFromString(text, &registered)) && !IsEqualGUID(registered, ours);
+}
+
 bool registrationsArePerUser() {
     return classesRoot() == HKEY_CURRENT_USER;
 }

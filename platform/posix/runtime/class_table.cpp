@@ -244,4 +244,9 @@ bool registrationsArePerUser() {
     return true;
 }
 
+// The runtime's table belongs to the process: the machine registers nothing in it.
+bool machineRegisters(LPCWSTR, REFCLSID) {
+    return false;
+}
+
 }  // namespace tarvel::platform
