@@ -117,7 +117,7 @@ TEST(ProgIds, AnInterruptionEndsEveryRegistrationInOrder) {
 TEST(ProgIds, AnInterruptionOnAnotherThreadMeetsTheRegistrationsWhole) {
     // One thread registers and unregisters while another ends every registration, as the console
     // handler does on a thread of its own: ThreadSanitizer sees no race, and nothing stays.
-    const WCHAR progId[] = TARVEL_UTF16("Tarvel.TestClass.3");
+    const WCHAR progId[] = TARVEL_UTF16("Tarvel.TestClass.4");
     const CLSID clsid = {0x55555555, 0x5555, 0x5555, {5, 5, 5, 5, 5, 5, 5, 5}};
     std::atomic<bool> registering{true};
     ASSERT_TRUE(testing::runOnThreads(2, [&](size_t index) {

@@ -3,13 +3,16 @@
 through the stand-in Windows Search service. Expected lines are computed here, from the files
 on disk and the documented query rules, without any of the service's code.
 
-Usage: e2e_test.py --host HOST --test-host TEST_HOST --module MODULE --work DIR [--wine RUNNER]
+Usage: e2e_test.py --host HOST --test-host TEST_HOST --module MODULE --work DIR
+                   [--wine RUNNER --test-service SERVICE]
 TEST_HOST is tarvel-host with the stand-in's test switches, which the host that ships lacks.
 With --wine, the hosts and MODULE are the Windows programs, run through RUNNER (Wine), and the
-expected lines are in Windows path form (Z:\\...).
+expected lines are in Windows path form (Z:\\...); SERVICE is a program that the service control
+manager runs as WSearch.
 """
 
 import argparse
+import json
 import os
 import shutil
 import signal
@@ -188,8 +191,11 @@ class Runner:
         self.checks = 0
 
     def command(self, arguments, host=None):
+        """The command line of a host (the shipped one by default; "" for none: the arguments
+        name the program) under Wine when the hosts are Windows programs."""
         base = [self.args.wine] if self.args.wine else []
-        return base + [host or self.args.host] + arguments
+        program = [] if host == "" else [host or self.args.host]
+        return base + program + arguments
 
     def run(self, arguments, settings=None, stdout=subprocess.PIPE, raw=False, host=None,
             **options):
@@ -256,20 +262,27 @@ def check_the_check(runner, args, module, to_output_path):
     """tarvel-host --check: its findings in order, its verdict and exit status."""
     work = os.path.join(os.path.dirname(os.path.abspath(args.work)), "e2e", "check")
     if os.path.exists(work):
+        subprocess.run(["chmod", "-R", "u+rwx", work])
         shutil.rmtree(work)
     index = os.path.join(work, "index")
-    for folder in ("sub", "nofiles/inner"):
+    for folder in ("sub", "nofiles/inner", "locked"):
         os.makedirs(os.path.join(index, folder))
-    for name in ("b.txt", "a report.txt", "sub/c.txt"):
+    for name in ("b.txt", "a report.txt", "sub/c.txt", "locked/zz"):
         open(os.path.join(index, name), "w").close()
     os.makedirs(os.path.join(work, "outside"))
     open(os.path.join(work, "outside", "x.txt"), "w").close()
     index_path = to_output_path(index)
 
-    def check(what, folder, expected_status, expected, host=None, settings=None, base=None):
+    def check(what, folder, expected_status, expected, host=None, settings=None, base=None,
+              user=()):
         arguments = (base if base is not None else ["--index", index_path, "--module", module]) \
             + ["--check", to_output_path(folder)]
-        status, out, err = runner.run(arguments, settings, host=host)
+        completed = subprocess.run(list(user) + runner.command(arguments, host),
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, timeout=300,
+                                   env=dict(os.environ, **(settings or {})))
+        status, out, err = completed.returncode, completed.stdout.decode("utf-8"), \
+            completed.stderr.decode("utf-8", "replace")
         lines = out.split("\n")[:-1]
         labels = [line.split(": ", 1)[0] for line in lines]
         ok = status == expected_status and lines and lines[-1].startswith("verdict: ")
@@ -277,18 +290,20 @@ def check_the_check(runner, args, module, to_output_path):
             ok = ok and any(line.startswith(label + ": ") and fragment in line for line in lines)
         runner.check("check " + what, ok and labels == [label for label, _ in expected],
                      "%d\n  %s\n%s" % (status, "\n  ".join(lines), err))
+        return lines
 
     module_line = ("module", "exports ModuleEntry")
     manager = ("search manager", "created, indexer version Tarvel stand-in")
-    catalog = ("catalog SystemIndex", "idle, 6 items, 0 to index")
+    catalog = ("catalog SystemIndex", "idle, 8 items, 0 to index")
+    column = ("column 1", "System.ItemPathDisplay, reported as DBTYPE_WSTR (130) of size ")
     check("when all is well", index, 0, [
         module_line, manager, catalog,
         ("folder", to_output_path(index) + " is in the indexed locations"),
-        ("search", '"a report.txt" came back: 1 line, the first after'),
+        ("search", '"a report.txt" came back: 1 line, the first after'), column,
         ("verdict", "searching works")])
     check("of a folder outside the index", os.path.join(work, "outside"), 1, [
         module_line, manager, catalog, ("folder", "is not in the indexed locations"),
-        ("search", '"x.txt" did not come back: 0 lines'),
+        ("search", '"x.txt" did not come back: 0 lines'), column,
         ("verdict", "outside is not in the indexed locations")])
     check("of a folder without files", os.path.join(index, "nofiles"), 0, [
         module_line, manager, catalog, ("folder", "is in the indexed locations"),
@@ -297,34 +312,154 @@ def check_the_check(runner, args, module, to_output_path):
         module_line, manager,
         ("catalog SystemIndex", "paused (someone is using the computer"),
         ("folder", "is in the indexed locations"), ("search", '"c.txt" came back: 1 line'),
-        ("verdict", "indexing is paused")],
+        column, ("verdict", "indexing is paused")],
         host=args.test_host, settings={"TARVEL_STANDIN_PAUSED": "8"})
     check("of a file the index cannot deliver", index, 1, [
         module_line, manager, catalog, ("folder", "is in the indexed locations"),
-        ("search", '"a report.txt" did not come back: 1 line'),
+        ("search", '"a report.txt" did not come back: 1 line'), ("line", "(Error reading result)"),
+        column,
         ("verdict", "a report.txt in " + to_output_path(index) + " is not found through the index")],
         host=args.test_host, settings={"TARVEL_STANDIN_UNREADABLE": "a report.txt"})
+    full = to_output_path(os.path.join(index, "a report.txt"))
+    check("of a path that comes back cut", index, 0, [
+        module_line, manager, catalog, ("folder", "is in the indexed locations"),
+        ("search", '"a report.txt" came back cut after %d units' % (len(full) - 2)),
+        ("line", full[:-2]), ("column 1", "of size %d" % (len(full) - 2)),
+        ("verdict", "searching works, but the path of a report.txt came back cut")],
+        host=args.test_host, settings={"TARVEL_STANDIN_PATH_UNITS": str(len(full) - 2)})
+    check("of a path the module does not print", index, 1, [
+        module_line, manager, catalog, ("folder", "is in the indexed locations"),
+        ("search", "came back only as the module's messages: 1 line"),
+        ("line", "(Unhandled database type 13)"),
+        ("column 1", "of size 9000 with flags 0x60, bound as DBTYPE_IUNKNOWN (13) of size 8"),
+        ("verdict", "a binding problem")],
+        host=args.test_host, settings={"TARVEL_STANDIN_PATH_UNITS": "9000"})
     check("of a module that cannot be loaded", index, 1, [
         ("module", "cannot load "), ("verdict", "the module cannot be loaded")],
         base=["--index", index_path, "--module", module + ".missing"])
     check("of a file that is no module", index, 1, [
         ("module", "does not export ModuleEntry"), ("verdict", "not a Tarvel search module")],
         base=["--index", index_path, "--module", args.foreign])
+
+    # The same facts as one JSON object, with the same exit status.
+    status, out, err = runner.run(["--index", index_path, "--module", module, "--check",
+                                   "--json", index_path])
+    try:
+        report = json.loads(out)
+    except ValueError:
+        report = {}
+    runner.check("check as JSON", status == 0 and report.get("verdict", {}).get("works") is True
+                 and report["search"]["outcome"] == "came back" and
+                 report["search"]["rowset"]["columns"][0]["boundTypeName"] == "DBTYPE_WSTR" and
+                 report["catalog"]["items"] == 8, "%d %r %s" % (status, out[:400], err))
+    for arguments, message in ((["--info", "--check"], "--info and --check"),
+                               (["--json", "x"], "--json goes with --check")):
+        status, out, err = runner.run(["--module", module] + arguments)
+        runner.check("usage %r" % arguments, status == 2 and out == "" and message in err,
+                     "%d %s" % (status, err))
+
     if args.wine:
-        # The machine's own service, which Wine has not: the check stops at it and names it.
-        check("without a search service", index, 1, [
-            module_line, ("service", "Windows Search (WSearch) is not installed"),
-            ("verdict", "Windows Search is not installed")], base=["--module", module])
-    if not args.wine:
-        with open("/dev/full", "wb") as full:
+        check_the_service(runner, args, module, index, check, module_line)
+    else:
+        # A folder this user cannot read: a problem that names the permission.
+        locked = os.path.join(index, "locked")
+        os.chmod(locked, 0)
+        user = []
+        if os.geteuid() == 0:
+            subprocess.run(["chmod", "-R", "o+rX", work])
+            os.chmod(locked, 0)
+            user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+        check("of a folder that cannot be read", locked, 1, [
+            module_line, manager, ("catalog SystemIndex", "idle"),
+            ("folder", "is in the indexed locations"),
+            ("search", "skipped: %s cannot be read: Permission denied" % locked),
+            ("verdict", "cannot be read (Permission denied)")], user=user)
+        os.chmod(locked, 0o755)
+        # Names a quoted phrase cannot hold are passed over for the next; with none left, the
+        # verdict names the limit.
+        quotes = os.path.join(work, "quotes")
+        os.makedirs(quotes)
+        for name in ('"a".txt', "b.txt"):
+            open(os.path.join(quotes, name), "w").close()
+        check("of a folder whose first name holds a quote", quotes, 0, [
+            module_line, manager, ("catalog SystemIndex", "idle"), ("folder", "is in the"),
+            ("search", '"b.txt" came back: 1 line'), column, ("verdict", "searching works")],
+            base=["--index", quotes, "--module", module])
+        os.remove(os.path.join(quotes, "b.txt"))
+        check("of a folder whose names all hold a quote", quotes, 0, [
+            module_line, manager, ("catalog SystemIndex", "idle"), ("folder", "is in the"),
+            ("search", 'skipped: every file in %s has a " in its name' % quotes),
+            ("verdict", 'searching works (no file in the folder to try it with: a name that '
+                        'holds " cannot be searched')],
+            base=["--index", quotes, "--module", module])
+        with open("/dev/full", "wb") as full_device:
             status, out, err = runner.run(["--index", index_path, "--module", module, "--check",
-                                           index_path], stdout=full)
+                                           index_path], stdout=full_device)
         runner.check("check that cannot write its findings", status == 1 and one_line(err) and
                      "cannot write the check" in err, "%d %r" % (status, err))
     status, out, err = runner.run(["--module", module, "--check",
                                    to_output_path(os.path.join(work, "missing"))])
     runner.check("check of a folder that does not exist", status == 2 and out == "" and
                  "no such folder" in err, "%d %s" % (status, err))
+
+
+def check_the_service(runner, args, module, index, check, module_line):
+    """Under Wine, which has no Windows Search: the check of the machine's own service as the
+    service control manager tells it, a stand-in WSearch registered with Wine's service manager
+    in each state, and an --index that would shadow a provider of the machine's."""
+    service = "Z:" + os.path.abspath(args.test_service).replace("/", "\\")
+
+    def sc(*words):
+        return runner.run(["sc"] + list(words), host="")
+
+    base = ["--module", module]
+    try:
+        sc("stop", "WSearch")
+        sc("delete", "WSearch")
+        check("without a search service", index, 1, [
+            module_line, ("service", "Windows Search (WSearch) is not installed"),
+            ("verdict", "Windows Search is not installed")], base=base)
+        runner.check("sc create disabled",
+                     sc("create", "WSearch", "binPath=", service, "start=", "disabled")[0] == 0)
+        check("of a disabled service", index, 1, [
+            module_line, ("service", "Windows Search (WSearch) is stopped, start type disabled"),
+            ("verdict", "the Windows Search service is disabled")], base=base)
+        sc("delete", "WSearch")
+        runner.check("sc create manual",
+                     sc("create", "WSearch", "binPath=", service, "start=", "demand")[0] == 0)
+        check("of a stopped service", index, 1, [
+            module_line, ("service", "Windows Search (WSearch) is stopped, start type manual"),
+            ("search manager", "cannot be created: no search service is registered (0x80040154)"),
+            ("verdict", "the Windows Search service is not running")], base=base)
+        runner.check("sc start", sc("start", "WSearch")[0] == 0)
+        check("of a running service without the search manager's class", index, 1, [
+            module_line, ("service", "Windows Search (WSearch) is running, start type manual"),
+            ("search manager", "cannot be created: no search service is registered (0x80040154)"),
+            ("verdict", "its search manager is not registered")], base=base)
+    finally:
+        sc("stop", "WSearch")
+        sc("delete", "WSearch")
+
+    # A provider of the machine's under the stand-in's ProgID: --index refuses to shadow it.
+    key = "HKLM\\Software\\Classes\\Search.CollatorDSO.1\\CLSID"
+    status, out, err = runner.run(["reg", "query", key], host="")
+    if status == 0:
+        runner.check("no provider of the machine's in the test prefix", False, out)
+        return
+    try:
+        runner.run(["reg", "add", key, "/ve", "/d", "{9E175B6D-F52A-11D8-B9A5-505054503030}",
+                    "/f"], host="")
+        status, out, err = runner.run(base + ["--index", index_path_of(index), "report"])
+        runner.check("--index beside the machine's provider", status == 2 and out == "" and
+                     "would hide this machine's Windows Search provider" in err,
+                     "%d %s" % (status, err))
+    finally:
+        runner.run(["reg", "delete", "HKLM\\Software\\Classes\\Search.CollatorDSO.1", "/f"],
+                   host="")
+
+
+def index_path_of(folder):
+    return "Z:" + folder.replace("/", "\\")
 
 
 def check_posix_honesty(runner, root, module):
@@ -369,11 +504,11 @@ def check_posix_honesty(runner, root, module):
                  "%d %r %s" % (status, out, err))
 
     # Output that cannot be written: a message and exit 1, as find does.
-    with open("/dev/full", "wb") as full:
-        status, out, err = runner.run(["--module", module, "--index", root, "report"],
-                                      stdout=full)
-    runner.check("output to a full device", status == 1 and one_line(err) and
-                 "cannot write" in err, "%d %r" % (status, err))
+    for arguments in (["--index", root, "report"], ["--info"]):
+        with open("/dev/full", "wb") as full:
+            status, out, err = runner.run(["--module", module] + arguments, stdout=full)
+        runner.check("output of %r to a full device" % arguments, status == 1 and
+                     one_line(err) and "cannot write" in err, "%d %r" % (status, err))
     reader, writer = os.pipe()
     os.close(reader)
     status, out, err = runner.run(["--module", module, "--index", root, "report"], stdout=writer,
@@ -419,6 +554,7 @@ def main():
     parser.add_argument("--module", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--wine")
+    parser.add_argument("--test-service")
     args = parser.parse_args()
 
     root = os.path.abspath(os.path.join(args.work, "tree"))
