@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "search_world.h"
+#include "shipped_files_windows.h"
 
 namespace tarvel {
 namespace {
@@ -20,15 +21,6 @@ constexpr int kSettlingCycles = 20;
 // What the process may gain over the cycles after the settling ones.
 constexpr long kHandleGrowthBound = 0;
 constexpr SIZE_T kPrivateGrowthBound = 256 * 1024;
-
-// The module file beside the folder of this test program.
-std::wstring moduleFile() {
-    wchar_t self[32768];
-    const DWORD length = GetModuleFileNameW(nullptr, self, 32768);
-    std::wstring path(self, length);
-    path = path.substr(0, path.find_last_of(L"\\/"));
-    return path.substr(0, path.find_last_of(L"\\/")) + L"\\tarvel-search.dll";
-}
 
 // The entries of the system handle list (SystemHandleInformation, 16).
 struct HandleEntry {
@@ -109,7 +101,7 @@ TEST(ModuleReload, TheMeasuresMove) {
 }
 
 TEST(ModuleReload, EveryCycleDeliversItsLinesAndNothingKeepsGrowing) {
-    const std::wstring file = moduleFile();
+    const std::wstring file = testing::shippedFile(L"tarvel-search.dll");
     SearchWorld world;
     ASSERT_TRUE(world.ready());
     const std::vector<WString> paths{TARVEL_UTF16("C:\\one"), TARVEL_UTF16("C:\\two")};

@@ -7,18 +7,10 @@
 
 #include "description.h"
 #include "platform.h"
+#include "shipped_files_windows.h"
 
 namespace tarvel {
 namespace {
-
-// A file of the build beside the folder of this test program.
-std::wstring builtFile(const wchar_t* name) {
-    wchar_t self[32768];
-    const DWORD length = GetModuleFileNameW(nullptr, self, 32768);
-    std::wstring path(self, length);
-    path = path.substr(0, path.find_last_of(L"\\/"));
-    return path.substr(0, path.find_last_of(L"\\/")) + L"\\" + name;
-}
 
 std::wstring wide(const char* text) {
     return std::wstring(text, text + std::char_traits<char>::length(text));
@@ -34,7 +26,7 @@ class VersionResource : public ::testing::TestWithParam<ShippedFile> {};
 
 TEST_P(VersionResource, NamesTheFileItsMakerAndTheBuildsVersion) {
     const ShippedFile& shipped = GetParam();
-    const std::wstring file = builtFile(shipped.name);
+    const std::wstring file = testing::shippedFile(shipped.name);
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
     ASSERT_NE(0u, size) << "no version resource in the file";
