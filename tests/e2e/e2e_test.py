@@ -18,6 +18,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import time
 
 DESCRIPTION = "Tarvel Windows Search Module  by the Tarvel team"
 
@@ -412,10 +413,19 @@ def check_the_service(runner, args, module, index, check, module_line):
     def sc(*words):
         return runner.run(["sc"] + list(words), host="")
 
+    def remove_service():
+        # A service goes when its process has stopped: until then it is only marked for deletion.
+        for _ in range(100):
+            sc("stop", "WSearch")
+            sc("delete", "WSearch")
+            if sc("query", "WSearch")[0] != 0:
+                return
+            time.sleep(0.1)
+        runner.check("the WSearch service could be removed", False)
+
     base = ["--module", module]
     try:
-        sc("stop", "WSearch")
-        sc("delete", "WSearch")
+        remove_service()
         check("without a search service", index, 1, [
             module_line, ("service", "Windows Search (WSearch) is not installed"),
             ("verdict", "Windows Search is not installed")], base=base)
@@ -424,7 +434,7 @@ def check_the_service(runner, args, module, index, check, module_line):
         check("of a disabled service", index, 1, [
             module_line, ("service", "Windows Search (WSearch) is stopped, start type disabled"),
             ("verdict", "the Windows Search service is disabled")], base=base)
-        sc("delete", "WSearch")
+        remove_service()
         runner.check("sc create manual",
                      sc("create", "WSearch", "binPath=", service, "start=", "demand")[0] == 0)
         check("of a stopped service", index, 1, [
@@ -437,8 +447,7 @@ def check_the_service(runner, args, module, index, check, module_line):
             ("search manager", "cannot be created: no search service is registered (0x80040154)"),
             ("verdict", "its search manager is not registered")], base=base)
     finally:
-        sc("stop", "WSearch")
-        sc("delete", "WSearch")
+        remove_service()
 
     # A provider of the machine's under the stand-in's ProgID: --index refuses to shadow it.
     key = "HKLM\\Software\\Classes\\Search.CollatorDSO.1\\CLSID"
