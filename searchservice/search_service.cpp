@@ -16,7 +16,8 @@ const WCHAR kProgId[] = TARVEL_UTF16("Search.CollatorDSO.1");
 
 SearchService::SearchService(WString root, ObjectWatcher* watcher, Unreadable unreadable)
     : root_(std::move(root)), watcher_(watcher), unreadable_(std::move(unreadable)) {
-    searchConfig_.generator = generateSql;
+    searchConfig_.generator = [this](const WString& query, const QueryHelperSettings& settings,
+                                     WString& sql) { return generate(query, settings, sql); };
     searchConfig_.indexerVersion = utf16FromUtf8("Tarvel stand-in");
     searchConfig_.catalogState = [this] { return catalogState(); };
     searchConfig_.itemCount = [this] { return itemCount(); };
@@ -48,13 +49,20 @@ HRESULT SearchService::start() {
 }
 
 HRESULT SearchService::registerClasses(ClassRegistration& registration) {
-    HRESULT hr = registration.add(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER, watcher_,
-                                  SearchManager::make, &searchConfig_);
+    HRESULT hr = servesSearchManager()
+                     ? registration.add(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER, watcher_,
+                                        SearchManager::make, &searchConfig_)
+                     : S_OK;
     if (SUCCEEDED(hr)) {
         hr = registration.add(CLSID_StandInProvider, CLSCTX_INPROC_SERVER, watcher_,
                               ProviderDataSource::make, &providerConfig_);
     }
     return hr;
+}
+
+HRESULT SearchService::generate(const WString& query, const QueryHelperSettings& settings,
+                                WString& sql) const {
+    return generateSql(query, settings, sql);
 }
 
 bool SearchService::wouldShadowMachineProvider() {

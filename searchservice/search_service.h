@@ -52,6 +52,12 @@ protected:
     // The catalog's state as the service reports it: idle, since the folder is read as it is
     // searched and nothing ever waits to be indexed.
     virtual CatalogState catalogState() const { return CatalogState{}; }
+    // The query helper's SQL for a query, under the helper's settings.
+    virtual HRESULT generate(const WString& query, const QueryHelperSettings& settings,
+                             WString& sql) const;
+    // Whether the service registers its search manager, or leaves it to a search manager that
+    // COM starts in a process of its own.
+    virtual bool servesSearchManager() const { return true; }
 
 private:
     // The items below the folder, counted afresh.

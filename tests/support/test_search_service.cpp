@@ -21,6 +21,7 @@ void TestSearchService::readSwitchesForTesting() {
             pathUnits_ = value;
         }
     }
+    server_ = std::getenv("TARVEL_STANDIN_SERVER") != nullptr;
     if (const char* reason = std::getenv("TARVEL_STANDIN_PAUSED")) {
         catalog_.status = CATALOG_STATUS_PAUSED;
         catalog_.pausedReason = CatalogPausedReason(std::strtol(reason, nullptr, 10));

@@ -7,6 +7,8 @@
 //                               bound as a stream, which the module does not print
 //   TARVEL_STANDIN_PAUSED       the catalog reports itself paused, for the CatalogPausedReason
 //                               given as a number
+//   TARVEL_STANDIN_SERVER       (any value) the search manager is the one registered as a local
+//                               server, which COM starts in a process of its own
 #pragma once
 
 #include "search_service.h"
@@ -21,6 +23,7 @@ protected:
     DBLENGTH pathColumnUnits() const override { return pathUnits_; }
     bool deliverable(const WString& path) const override;
     service::CatalogState catalogState() const override { return catalog_; }
+    bool servesSearchManager() const override { return !server_; }
 
 private:
     // Reads the switches from the environment.
@@ -29,6 +32,7 @@ private:
     WString unreadableName_;
     service::CatalogState catalog_;
     DBLENGTH pathUnits_ = service::kPathColumnSize;
+    bool server_ = false;
 };
 
 }  // namespace tarvel::testing
