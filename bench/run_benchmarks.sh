@@ -4,11 +4,16 @@
 # items) in one go, and writes docs/performance.md with docs/performance.png and
 # docs/main-job.png (the plots need gnuplot, the peak memory GNU time: installed from Debian's
 # gnuplot-nox and time when missing). With --before BUILD (a linux build of an earlier
-# revision, e.g. from a git worktree) the instruction breakdown is shown before and after.
+# revision, e.g. from a git worktree) the instruction breakdown is shown before and after. The
+# windows preset's tarvel-search-rate measures, under Wine, searches through the search manager
+# in the host's process and in a process of its own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+./scripts/setup --no-build linux windows
 cmake --preset linux >/dev/null
 cmake --build --preset linux >/dev/null
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target tarvel-search-rate >/dev/null
 missing=()
 command -v gnuplot >/dev/null || missing+=(gnuplot-nox)
 [ -x /usr/bin/time ] || missing+=(time)
@@ -19,4 +24,4 @@ if [ ${#missing[@]} -gt 0 ]; then
     fi
     "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 fi
-exec python3 bench/report.py --build build/linux --out docs "$@"
+exec python3 bench/report.py --build build/linux --windows build/windows --out docs "$@"

@@ -212,6 +212,12 @@ const char* meaningOf(HRESULT hr) {
             return "the query has no terms to search for (QUERY_E_ALLNOISE)";
         case 0x80041606:
             return "the query is too complex (QUERY_E_TOOCOMPLEX)";
+        case 0x80080005:
+            return "the search manager's program could not be started";
+        case 0x800706BA:
+            return "the search manager's process is not there";
+        case 0x800706BE:
+            return "a call to the search manager failed";
         default:
             return nullptr;
     }

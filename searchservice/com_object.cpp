@@ -27,6 +27,8 @@ ULONG ObjectCore::release(const char* via) {
         finalRelease();
         if (watcher_ == nullptr) {
             delete this;
+        } else {
+            watcher_->released(*this);
         }
     }
     return ULONG(left);

@@ -75,6 +75,8 @@ public:
     // AddRef and Release through an interface; false refuses the AddRef.
     virtual bool addingReference(const ObjectCore& object, const char* via) = 0;
     virtual void releasing(const ObjectCore& object, const char* via) = 0;
+    // The object's last reference is gone, whoever released it.
+    virtual void released(const ObjectCore&) {}
     // A call no scenario expects; answered with what is returned.
     virtual HRESULT unexpected(std::string_view method) = 0;
     // A rule of the provider's that a caller broke.

@@ -4,11 +4,12 @@ through the stand-in Windows Search service. Expected lines are computed here, f
 on disk and the documented query rules, without any of the service's code.
 
 Usage: e2e_test.py --host HOST --test-host TEST_HOST --module MODULE --work DIR
-                   [--wine RUNNER --test-service SERVICE]
+                   [--wine RUNNER --test-service SERVICE --server SERVER --proxies PROXIES]
 TEST_HOST is tarvel-host with the stand-in's test switches, which the host that ships lacks.
 With --wine, the hosts and MODULE are the Windows programs, run through RUNNER (Wine), and the
 expected lines are in Windows path form (Z:\\...); SERVICE is a program that the service control
-manager runs as WSearch.
+manager runs as WSearch; SERVER and PROXIES are the stand-in search manager's local server and
+the proxy/stub DLL of the Search API, registered in the prefix for the out-of-process searches.
 """
 
 import argparse
@@ -217,6 +218,61 @@ class Runner:
 
 def one_line(err):
     return err.count("\n") == 1 and err.startswith("tarvel-host: ")
+
+
+SEARCHES = [
+    ("report", -1), ("report", 1), ("report", 10), ("report", 0),
+    ("quarterly report", -1), ('"quarterly report"', -1), ('"report quarterly"', -1),
+    ("*.txt", -1), ("rep?rt*", -1), ("REP?RT*", 5), ("ext:txt report", -1),
+    ("ext:.TXT", -1), ("ext:gz", -1), ("100%", -1), ("o'report", -1), ("résumé", -1),
+    ("日本語", -1), ("\U0001F600", -1), ("a[1]", -1), ("under_score", -1), ("#1", -1),
+    ("deep", -1), ("final", -1), ("nomatchxyz", -1), ('"unterminated', -1),
+    ("ext:", -1), ("   ", -1),
+]
+
+
+def check_searches(runner, index, module, items, host=None, settings=None, through=""):
+    """The table of searches: each gives the lines computed here, limited by its --max."""
+    for query, max_results in SEARCHES:
+        expected = expected_lines(items, query, -1)
+        status, out, err = runner.run(["--module", module, "--index", index, "--max",
+                                       str(max_results), "--", query], settings, host=host)
+        lines = out.split("\n")
+        if lines and lines[-1] == "":
+            lines.pop()
+        what = "search %r max %d%s" % (query, max_results, through)
+        rejected = parse_query(query) is None
+        runner.check(what + " exit status", status == (2 if rejected else 0),
+                     "%d %s" % (status, err))
+        runner.check(what + " lines", limited(lines, expected, max_results) and
+                     (max_results > 0 or in_order(lines) == expected),
+                     "\n  expected %d: %r\n  got %d: %r" % (len(expected), expected[:5],
+                                                          len(lines), lines[:5]))
+
+
+def check_out_of_process(runner, args, index, module, items):
+    """Under Wine, the search manager in a process of its own, as on Windows: the stand-in's
+    local server, started by COM and marshalled through the generated proxies, answers every
+    search as the in-process stand-in does, and the check through it."""
+    server = "Z:" + os.path.abspath(args.server).replace("/", "\\")
+    proxies = "Z:" + os.path.abspath(args.proxies).replace("/", "\\")
+    key = "HKLM\\Software\\Classes\\CLSID\\{7D096C5F-AC08-4F1F-BEB7-5C22C517CE39}"
+    settings = {"TARVEL_STANDIN_SERVER": "1"}
+    try:
+        runner.check("proxies registered", runner.run(["regsvr32", "/s", proxies], host="")[0] == 0)
+        runner.check("server registered", runner.run(
+            ["reg", "add", key + "\\LocalServer32", "/ve", "/d",
+             '"%s" --index %s' % (server, index), "/f"], host="")[0] == 0)
+        check_searches(runner, index, module, items, host=args.test_host, settings=settings,
+                       through=" through the server")
+        status, out, err = runner.run(["--module", module, "--index", index, "--check", index],
+                                      settings, host=args.test_host)
+        runner.check("check through the server", status == 0 and
+                     "search manager: created, indexer version Tarvel stand-in" in out and
+                     "verdict: searching works" in out, "%d %s %s" % (status, out, err))
+    finally:
+        runner.run(["reg", "delete", key, "/f"], host="")
+        runner.run(["regsvr32", "/s", "/u", proxies], host="")
 
 
 def check_honesty(runner, args, root, index, module, items):
@@ -446,6 +502,16 @@ def check_the_service(runner, args, module, index, check, module_line):
             module_line, ("service", "Windows Search (WSearch) is running, start type manual"),
             ("search manager", "cannot be created: no search service is registered (0x80040154)"),
             ("verdict", "its search manager is not registered")], base=base)
+        # The search manager's server registered, its program missing.
+        key = "HKLM\\Software\\Classes\\CLSID\\{7D096C5F-AC08-4F1F-BEB7-5C22C517CE39}"
+        runner.run(["reg", "add", key + "\\LocalServer32", "/ve", "/d",
+                    service.replace("tarvel-test-service", "tarvel-search-server-missing"), "/f"],
+                   host="")
+        check("of a running service whose search manager's program is missing", index, 1, [
+            module_line, ("service", "Windows Search (WSearch) is running"),
+            ("search manager", "cannot be created: no search service is registered (0x80040154)"),
+            ("verdict", "its search manager is not registered")], base=base)
+        runner.run(["reg", "delete", key, "/f"], host="")
     finally:
         remove_service()
 
@@ -564,6 +630,8 @@ def main():
     parser.add_argument("--work", required=True)
     parser.add_argument("--wine")
     parser.add_argument("--test-service")
+    parser.add_argument("--server")
+    parser.add_argument("--proxies")
     args = parser.parse_args()
 
     root = os.path.abspath(os.path.join(args.work, "tree"))
@@ -586,30 +654,7 @@ def main():
     longest = max(len(units(path)) for path, _ in items)
     runner.check("a path over 1024 units", longest > 1024, str(longest))
 
-    searches = [
-        ("report", -1), ("report", 1), ("report", 10), ("report", 0),
-        ("quarterly report", -1), ('"quarterly report"', -1), ('"report quarterly"', -1),
-        ("*.txt", -1), ("rep?rt*", -1), ("REP?RT*", 5), ("ext:txt report", -1),
-        ("ext:.TXT", -1), ("ext:gz", -1), ("100%", -1), ("o'report", -1), ("résumé", -1),
-        ("日本語", -1), ("\U0001F600", -1), ("a[1]", -1), ("under_score", -1), ("#1", -1),
-        ("deep", -1), ("final", -1), ("nomatchxyz", -1), ('"unterminated', -1),
-        ("ext:", -1), ("   ", -1),
-    ]
-    for query, max_results in searches:
-        expected = expected_lines(items, query, -1)
-        status, out, err = runner.run(["--module", module, "--index", index, "--max",
-                                       str(max_results), "--", query])
-        lines = out.split("\n")
-        if lines and lines[-1] == "":
-            lines.pop()
-        what = "search %r max %d" % (query, max_results)
-        rejected = parse_query(query) is None
-        runner.check(what + " exit status", status == (2 if rejected else 0),
-                     "%d %s" % (status, err))
-        runner.check(what + " lines", limited(lines, expected, max_results) and
-                     (max_results > 0 or in_order(lines) == expected),
-                     "\n  expected %d: %r\n  got %d: %r" % (len(expected), expected[:5],
-                                                          len(lines), lines[:5]))
+    check_searches(runner, index, module, items)
     # A provider that cannot deliver one item's path, and cuts the others at its column size:
     # the unreadable item reads as an error and every later item still arrives, cut.
     query = "report-1"
@@ -657,6 +702,8 @@ def main():
     check_honesty(runner, args, root, index, module, items)
     args.foreign = foreign
     check_the_check(runner, args, module, to_output_path)
+    if args.wine:
+        check_out_of_process(runner, args, index, module, items)
 
     print("%d checks, %d failed; %d items indexed, longest path %d units" %
           (runner.checks, runner.failures, len(items), longest))

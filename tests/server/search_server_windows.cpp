@@ -2,7 +2,8 @@
 // COM on a client's CoCreateInstance of CLSID_CSearchManager (registered as its LocalServer32 in
 // a test prefix), serving the search manager, its catalog manager, query helper and crawl scope
 // manager, and ending when the last of its objects is released. Every call reaches it through
-// the proxies and stubs of tarvel-search-ps.dll.
+// the proxies and stubs of tarvel-search-ps.dll. It ends a second after its last object goes,
+// unless a client comes back meanwhile.
 //
 // Usage (as registered): tarvel-search-server.exe [--index FOLDER] [-Embedding]
 // FOLDER is the folder whose crawl scope and items the catalog reports. A query that begins
@@ -11,7 +12,9 @@
 // kill the server while a client waits on it.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -24,39 +27,54 @@ using namespace tarvel::service;
 
 const wchar_t kWaitingEvent[] = L"TarvelSearchServerWaiting";
 
-// Holds the server's process for each object it hands out, and lets it go when the object's
-// last reference goes: when none is left, COM suspends the class and the server ends.
+// Counts the objects the server has made and those it has not had back. Wine's COM does not
+// suspend a server's classes when its last object goes (CoReleaseServerProcess only counts): the
+// server lingers a while after its last object goes, so that a client that searches again soon
+// finds it, and ends when none came.
 class ServerWatcher final : public ObjectWatcher {
 public:
-    explicit ServerWatcher(HANDLE done) : done_(done) {}
+    ServerWatcher() = default;
     ~ServerWatcher() {
         for (ObjectCore* object : objects_) {
             delete object;
         }
     }
 
-    std::optional<HRESULT> calling(const ObjectCore&, std::string_view, const CallDetail&) override {
+    std::optional<HRESULT> calling(const ObjectCore&, std::string_view,
+                                   const CallDetail&) override {
         return std::nullopt;
     }
     bool addingReference(const ObjectCore&, const char*) override { return true; }
-    void releasing(const ObjectCore& object, const char*) override {
-        if (object.references() == 1 && CoReleaseServerProcess() == 0) {
-            SetEvent(done_);
-        }
-    }
+    void releasing(const ObjectCore&, const char*) override {}
+    void released(const ObjectCore&) override { --live_; }
     HRESULT unexpected(std::string_view) override { return E_NOTIMPL; }
     void fault(std::string) override {}
     void adopt(ObjectCore* object) override {
-        CoAddRefServerProcess();
+        ++live_;
+        ++made_;
+        const std::lock_guard<Lock> guard(lock_);
         objects_.push_back(object);
     }
     void handedOver(std::string) override {}
 
-    bool served() const { return !objects_.empty(); }
+    // The objects made so far, and those not released.
+    long made() const { return made_; }
+    long live() const { return live_; }
 
 private:
-    HANDLE done_;
-    std::vector<ObjectCore*> objects_;  // kept until the server ends; a search makes a few
+    // The objects are kept until the server ends; a search makes a few. Objects are made on
+    // several of COM's threads at once.
+    struct Lock {
+        CRITICAL_SECTION section;
+        Lock() { InitializeCriticalSection(&section); }
+        ~Lock() { DeleteCriticalSection(&section); }
+        void lock() { EnterCriticalSection(&section); }
+        void unlock() { LeaveCriticalSection(&section); }
+    };
+    Lock lock_;
+    std::vector<ObjectCore*> objects_;
+    std::atomic<long> live_{0};
+    std::atomic<long> made_{0};
 };
 
 class ServerSearchService final : public SearchService {
@@ -98,26 +116,39 @@ WString indexFolder() {
 
 }  // namespace
 
+// How long the server waits for a client: for the first after it started, and for another after
+// its last object went. Wine starts a server for each of several activations that come at once,
+// where Windows starts one; the servers no client reached end after a few seconds.
+constexpr DWORD kFirstClient = 5000;
+constexpr DWORD kLinger = 1000;
+
 int main() {
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
         return 1;
     }
-    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     int status = 0;
     {
-        ServerWatcher watcher(done);
+        ServerWatcher watcher;
         ServerSearchService service(indexFolder(), &watcher);
         ClassRegistration registration;
-        if (FAILED(service.registerClasses(registration))) {
-            status = 1;
-        } else {
-            // A server that no client reaches within a minute ends as well.
-            while (WaitForSingleObject(done, 60000) == WAIT_TIMEOUT && watcher.served()) {
+        status = FAILED(service.registerClasses(registration)) ? 1 : 0;
+        // Idle: no object lives, and none was made since the last look.
+        DWORD idle = 0;
+        long made = 0;
+        for (DWORD waited = 0; status == 0; waited += 50) {
+            Sleep(50);
+            idle = watcher.live() == 0 && watcher.made() == made ? idle + 50 : 0;
+            made = watcher.made();
+            if (made != 0 ? idle >= kLinger : waited >= kFirstClient) {
+                registration.revoke();
+                if (watcher.live() == 0 && watcher.made() == made) {
+                    break;  // no object came while the class went
+                }
+                status = FAILED(service.registerClasses(registration)) ? 1 : 0;
             }
         }
         registration.revoke();
     }
-    CloseHandle(done);
     CoUninitialize();
     return status;
 }

@@ -48,7 +48,7 @@ const WCHAR kProviderProgId[] = TARVEL_UTF16("Search.CollatorDSO.1");
 }  // namespace
 
 SearchWorld::SearchWorld(bool platformService)
-    : SearchWorld(SearchWorldOptions{platformService, false, COINIT_APARTMENTTHREADED}) {}
+    : SearchWorld(SearchWorldOptions{platformService, false, COINIT_APARTMENTTHREADED, true}) {}
 
 SearchWorld::SearchWorld(const SearchWorldOptions& options) {
     const bool platformService = options.platformService;
@@ -61,9 +61,11 @@ SearchWorld::SearchWorld(const SearchWorldOptions& options) {
         setupProblems_.push_back("set-up failed: the memory ledger is not watching");
     }
     configure();
-    require("registering the search manager",
-            registration_.add(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER, &instrumentation,
-                              service::SearchManager::make, &searchConfig));
+    if (options.searchManager) {
+        require("registering the search manager",
+                registration_.add(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER, &instrumentation,
+                                  service::SearchManager::make, &searchConfig));
+    }
     if (platformService) {
         require("registering the provider",
                 registration_.add(service::CLSID_StandInProvider, CLSCTX_INPROC_SERVER,

@@ -48,6 +48,9 @@ struct SearchWorldOptions {
     bool progIdRegistered = false;
     // The model of the apartment the world's thread enters.
     DWORD apartment = COINIT_APARTMENTTHREADED;
+    // The world serves its own search manager; otherwise COM finds the one registered for the
+    // machine, such as the out-of-process server under Wine.
+    bool searchManager = true;
 };
 
 // Each world belongs to the thread that makes it: it enters that thread's apartment and
