@@ -11,7 +11,7 @@ const char kSql[] = "SELECT \"System.ItemPathDisplay\" FROM \"SystemIndex\" WHER
 struct CopyingHost {
     HostAppInfo info{&CopyingHost::receive};
     size_t lines = 0;
-    WCHAR copy[4096];
+    WCHAR copy[32768];
 
     static int32_t receive(HostAppInfo* info, uint32_t request, void* data) {
         auto* host = reinterpret_cast<CopyingHost*>(info);

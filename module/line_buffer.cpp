@@ -1,32 +1,45 @@
 #include "line_buffer.h"
 
+#include <cstring>
+
 #include "common/text_copy.h"
 
 namespace tarvel {
 
-namespace {
-
-bool isHighSurrogate(WCHAR unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-
-}  // namespace
-
 void LineBuffer::append(const WCHAR* text, size_t maxUnits) {
-    if (full_ || text == nullptr) {
+    if (!whole_ || text == nullptr) {
         return;
     }
-    const size_t room = kCapacity - 1 - length_;
-    WCHAR* out = units_ + length_;
-    size_t copied = platform::copyUntilTerminator(out, text, maxUnits < room ? maxUnits : room);
-    if (copied == room && copied < maxUnits && text[copied] != 0) {
-        // The piece does not fit: keep what does, without half a surrogate pair.
-        if (copied > 0 && isHighSurrogate(out[copied - 1])) {
-            --copied;
+    for (;;) {
+        const size_t room = capacity_ - 1 - length_;
+        const size_t copied = platform::copyUntilTerminator(units_ + length_, text,
+                                                            maxUnits < room ? maxUnits : room);
+        length_ += copied;
+        // The piece ended: at its terminator, at its limit, or exactly where the room ends.
+        if (copied < room || copied == maxUnits || text[copied] == 0) {
+            return;
         }
-        full_ = true;
+        if (!grow()) {
+            whole_ = false;
+            return;
+        }
+        text += copied;
+        maxUnits -= copied;
     }
-    length_ += copied;
+}
+
+bool LineBuffer::grow() {
+    if (capacity_ == kCapacity || growthFailed_) {
+        return false;
+    }
+    if (!grown_.allocate(kCapacity)) {
+        growthFailed_ = true;
+        return false;
+    }
+    std::memcpy(grown_.get(), units_, length_ * sizeof(WCHAR));
+    units_ = grown_.get();
+    capacity_ = kCapacity;
+    return true;
 }
 
 void LineBuffer::appendUnhandledType(DBTYPE type) {

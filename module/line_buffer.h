@@ -1,23 +1,31 @@
-// One result line: 4096 UTF-16 units, terminator included, reused for every row. Pieces are
-// appended whole while they fit; a line that would be longer is cut at 4095 units, never
-// between the two halves of a surrogate pair, and nothing is appended after a cut.
+// One result line, reused for every row of a search: 4096 UTF-16 units held in place,
+// terminator included, and once a search, when the first longer line comes, the room for the
+// longest line Windows hands over: 32,767 units and the terminator, from the module's
+// allocator. A line that would be longer still, or that needs that room when it cannot be had,
+// is not whole: its row is delivered as an error, never cut into another item's path.
 #pragma once
 
 #include <cstddef>
 #include <string>
 
+#include "module_allocator.h"
 #include "platform.h"
 
 namespace tarvel {
 
-// NOLINTNEXTLINE(cppcoreguidelines-pro-type-member-init): see units_
+// NOLINTNEXTLINE(cppcoreguidelines-pro-type-member-init): see inline_
 class LineBuffer {
 public:
-    static constexpr size_t kCapacity = 4096;
+    static constexpr size_t kInline = 4096;
+    static constexpr size_t kCapacity = 32768;
+
+    LineBuffer() = default;
+    LineBuffer(const LineBuffer&) = delete;
+    LineBuffer& operator=(const LineBuffer&) = delete;
 
     void clear() {
         length_ = 0;
-        full_ = false;
+        whole_ = true;
     }
     // Appends the text up to its terminator, or up to maxUnits units, whichever comes first.
     // The text is read in blocks: all of its first maxUnits units must be readable.
@@ -31,6 +39,8 @@ public:
     // "(Unhandled database type %d)" with the type as an unsigned number.
     void appendUnhandledType(DBTYPE type);
 
+    // Whether every piece fit: only then is text() the line.
+    bool whole() const { return whole_; }
     // The line with its terminator.
     const WCHAR* text() {
         units_[length_] = 0;
@@ -39,10 +49,18 @@ public:
     size_t length() const { return length_; }
 
 private:
+    // Takes the room for the longest line; false when the line has it already, or it cannot be
+    // had (then no later line tries again).
+    bool grow();
+
     // Units are written before they are read; the buffer is not cleared for every search.
-    WCHAR units_[kCapacity];
+    WCHAR inline_[kInline];
+    ModuleBlock<WCHAR> grown_;
+    WCHAR* units_ = inline_;
+    size_t capacity_ = kInline;
     size_t length_ = 0;
-    bool full_ = false;
+    bool whole_ = true;
+    bool growthFailed_ = false;
 };
 
 }  // namespace tarvel

@@ -67,8 +67,9 @@ HRESULT SearchRun::walkRows(Rowset& rowset, const DynamicAccessor& accessor, Hos
     while (hr == S_OK) {
         const WCHAR* text = single.text();
         if (text == nullptr) {
+            // A line longer than any path Windows hands over is an error, never a cut.
             buildLine(accessor, line);
-            text = line.text();
+            text = line.whole() ? line.text() : kErrorReading;
         }
         callback(info, HostOutputLine, const_cast<WCHAR*>(text));
         hr = rowset.moveToNextRow();

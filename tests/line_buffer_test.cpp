@@ -4,11 +4,13 @@
 #include <string>
 
 #include "line_buffer.h"
+#include "module_allocator_probe.h"
 
 namespace tarvel {
 namespace {
 
 using Text = std::basic_string<WCHAR>;
+using testing::ModuleAllocatorProbe;
 
 Text repeated(WCHAR unit, size_t count) {
     return Text(count, unit);
@@ -18,84 +20,74 @@ Text lineOf(LineBuffer& line) {
     return Text(line.text());
 }
 
-TEST(LineBufferTest, PiecesOfAnyLengthArriveWholeWhileTheyFit) {
-    for (size_t length : {0u, 1u, 1023u, 1024u, 1500u, 4095u}) {
+TEST(LineBufferTest, PiecesOfAnyLengthUpTo32767UnitsArriveWhole) {
+    for (size_t length : {0u, 1u, 1023u, 1024u, 4095u, 4096u, 32767u}) {
         LineBuffer line;
         const Text piece = repeated(u'a', length);
         line.append(piece.c_str());
+        EXPECT_TRUE(line.whole()) << length;
         EXPECT_EQ(piece, lineOf(line)) << length;
-        EXPECT_EQ(length, line.length());
     }
 }
 
-TEST(LineBufferTest, ALongerLineIsCutAt4095Units) {
-    for (size_t length : {4096u, 40000u}) {
+TEST(LineBufferTest, ALongerLineIsNotWholeAndNothingIsCut) {
+    for (size_t length : {32768u, 40000u}) {
         LineBuffer line;
         line.append(repeated(u'b', length).c_str());
-        EXPECT_EQ(repeated(u'b', 4095), lineOf(line)) << length;
+        EXPECT_FALSE(line.whole()) << length;
     }
-}
-
-TEST(LineBufferTest, PiecesAreJoinedAndTheCutFallsInTheLastThatDoesNotFit) {
-    LineBuffer line;
-    line.append(repeated(u'x', 2000).c_str());
-    line.append(repeated(u'y', 2000).c_str());
-    line.append(repeated(u'z', 2000).c_str());
-    line.append(TARVEL_UTF16("after the cut"));
-    EXPECT_EQ(repeated(u'x', 2000) + repeated(u'y', 2000) + repeated(u'z', 95), lineOf(line));
-}
-
-TEST(LineBufferTest, TheCutNeverSplitsASurrogatePair) {
+    // Pieces beyond the inline room join whole, a non-BMP character across the growth too;
+    // the room ends exactly with the longest line.
     const Text pair{WCHAR(0xD83D), WCHAR(0xDE00)};
-    LineBuffer split;
-    split.append((repeated(u'a', 4094) + pair).c_str());
-    EXPECT_EQ(repeated(u'a', 4094), lineOf(split)) << "the high half alone is dropped";
-    split.append(TARVEL_UTF16("b"));
-    EXPECT_EQ(4094u, split.length()) << "nothing follows a cut";
-
-    LineBuffer fits;
-    fits.append((repeated(u'a', 4093) + pair).c_str());
-    EXPECT_EQ(repeated(u'a', 4093) + pair, lineOf(fits));
+    LineBuffer line;
+    line.append((repeated(u'x', 4094) + pair).c_str());
+    line.append(repeated(u'y', 32767 - 4096).c_str());
+    EXPECT_TRUE(line.whole());
+    EXPECT_EQ(repeated(u'x', 4094) + pair + repeated(u'y', 32767 - 4096), lineOf(line));
+    line.append(TARVEL_UTF16("z"));
+    EXPECT_FALSE(line.whole()) << "one unit more than the longest line";
+    line.clear();
+    line.append(TARVEL_UTF16("short"));
+    EXPECT_EQ(Text(TARVEL_UTF16("short")), lineOf(line)) << "the next row starts afresh";
 }
 
-TEST(LineBufferTest, TheCutKnowsEveryHighSurrogateAndNoOtherUnit) {
-    // The first and last high surrogates are dropped at the cut; a low surrogate, or the unit
-    // just past the high range, is an ordinary last unit.
-    for (WCHAR last : {WCHAR(0xD800), WCHAR(0xDBFF), WCHAR(0xDC00), WCHAR(0xD7FF)}) {
-        const bool high = last >= 0xD800 && last <= 0xDBFF;
+TEST(LineBufferTest, TheRoomForLongLinesIsTakenOnceOrTheLongLinesAreErrors) {
+    const long blocks = ModuleAllocatorProbe::liveBlocks();
+    for (long fail : {0, 1}) {
         LineBuffer line;
-        line.append((repeated(u'a', 4094) + last + WCHAR(0xDC01) + WCHAR(u'z')).c_str());
-        EXPECT_EQ(high ? repeated(u'a', 4094) : repeated(u'a', 4094) + last, lineOf(line))
-            << std::hex << int(last);
+        const long before = ModuleAllocatorProbe::allocationCount();
+        ModuleAllocatorProbe::failAllocation(fail);
+        for (int row = 0; row < 3; ++row) {
+            line.clear();
+            line.append(repeated(u'c', 5000).c_str());
+            EXPECT_EQ(fail == 0, line.whole()) << fail;
+            line.clear();
+            line.append(TARVEL_UTF16("short"));
+            EXPECT_TRUE(line.whole()) << "a short line is whole whatever became of the room";
+        }
+        ModuleAllocatorProbe::failAllocation(0);
+        EXPECT_EQ(1, ModuleAllocatorProbe::allocationCount() - before) << "once a search";
     }
-    // Room for one unit only, and a pair next: the line ends without its high half.
-    LineBuffer tight;
-    tight.append(repeated(u'a', 4094).c_str());
-    tight.append(Text{WCHAR(0xD83D), WCHAR(0xDE00)}.c_str());
-    EXPECT_EQ(repeated(u'a', 4094), lineOf(tight));
+    EXPECT_EQ(blocks, ModuleAllocatorProbe::liveBlocks());
 }
 
-TEST(LineBufferTest, APieceThatEndsWhereTheRoomEndsIsNoCut) {
-    // The text ends exactly at the end of the room: nothing is cut, not even a high surrogate
-    // that the piece itself ends with.
+TEST(LineBufferTest, APieceThatEndsWhereTheRoomEndsIsWhole) {
+    // The text ends exactly at the end of the inline room: no more room is taken. The same
+    // with a field of exactly that length and no terminator, and with a field larger than the
+    // room whose text, terminated, just fills it.
     const Text ending = repeated(u'b', 9) + WCHAR(0xD83D);
-    LineBuffer terminated;
-    terminated.append(repeated(u'a', 4085).c_str());
-    terminated.append(ending.c_str());
-    EXPECT_EQ(repeated(u'a', 4085) + ending, lineOf(terminated));
-    // The same with a field of exactly that length and no terminator: the units after the
-    // field are no part of the piece.
     const Text field = ending + WCHAR(u'x');
-    LineBuffer bounded;
-    bounded.append(repeated(u'a', 4085).c_str());
-    bounded.append(field.c_str(), ending.size());
-    EXPECT_EQ(repeated(u'a', 4085) + ending, lineOf(bounded));
-    // A field larger than the room whose text, terminated, just fills it.
     const Text larger = ending + WCHAR(0) + repeated(u'y', 9);
-    LineBuffer filled;
-    filled.append(repeated(u'a', 4085).c_str());
-    filled.append(larger.c_str(), larger.size());
-    EXPECT_EQ(repeated(u'a', 4085) + ending, lineOf(filled));
+    const long before = ModuleAllocatorProbe::allocationCount();
+    for (const auto& [piece, limit] :
+         {std::pair{ending, ending.size()}, std::pair{field, ending.size()},
+          std::pair{larger, larger.size()}}) {
+        LineBuffer line;
+        line.append(repeated(u'a', 4085).c_str());
+        line.append(piece.c_str(), limit);
+        EXPECT_EQ(repeated(u'a', 4085) + ending, lineOf(line));
+    }
+    EXPECT_EQ(before, ModuleAllocatorProbe::allocationCount());
 }
 
 TEST(LineBufferTest, AppendStopsAtTheTerminatorOrTheLimit) {

@@ -4,7 +4,7 @@
 // own, unterminated text, undefined property values, extra property sets,
 // objects handed out with a failure) and a whole search runs through ModuleEntry. After every input
 // nothing may be left: no reference, row or accessor handle, chapter, block or BSTR, nothing freed
-// twice, and every line delivered terminated within 4095 units.
+// twice, and every line delivered terminated within 32,767 units.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdio>

@@ -25,11 +25,11 @@ int32_t CapturingHost::receive(HostAppInfo* info, uint32_t request, void* data) 
     }
     const auto* line = static_cast<const WCHAR*>(data);
     size_t length = 0;
-    while (length < 4096 && line[length] != 0) {
+    while (length < 32768 && line[length] != 0) {
         ++length;
     }
-    if (length > 4095) {
-        host->problems.push_back("line without a terminator in 4096 units");
+    if (length > 32767) {
+        host->problems.push_back("line without a terminator in 32768 units");
     }
     host->lines.emplace_back(line, length);
     host->lineAddresses.push_back(line);
