@@ -20,7 +20,11 @@ if [ ! -f "$WINEPREFIX/.tarvel-ready" ]; then
 fi
 # The wineserver that wine starts inherits the program's output and keeps it open for seconds
 # after the program ends, so a caller reading a pipe would wait for it. The program writes to
-# files instead, which are copied out when it ends.
+# files instead, which are copied out when it ends; unless TARVEL_WINE_OUTPUT=direct, for a
+# caller that gives the program an output of its own to meet (a full device, a closed pipe).
+if [ "${TARVEL_WINE_OUTPUT:-}" = direct ]; then
+    exec wine "$@" </dev/null
+fi
 out=$(mktemp)
 err=$(mktemp)
 status=0

@@ -9,6 +9,7 @@
 #include "host_options.h"
 #include "host_platform.h"
 #include "host_records.h"
+#include "result_output.h"
 #include "search_check.h"
 #include "stand_in.h"
 #include "system_check.h"
@@ -29,22 +30,29 @@ int fail(const std::string& message, int status = kExitFailed) {
 // The host's record as the module sees it, and what the host keeps beside it.
 struct Host {
     HostAppInfo info{&Host::printLine};
-    bool writeFailed = false;
+    ResultOutput output{[this](const platform::WriteFailure& failure) { outputFailed(failure); }};
+    // The stand-in whose walks a failed write ends, when there is one.
+    service::SearchService* standIn = nullptr;
     size_t unreadableFolders = 0;
 
-    // Prints each line as it arrives; after a failed write it says so once and prints no more.
+    // Adds each line to the output as it arrives; after a failed write it prints no more.
     static int32_t printLine(HostAppInfo* info, uint32_t request, void* data) {
         auto* host = reinterpret_cast<Host*>(info);
-        if (request != HostOutputLine || data == nullptr || host->writeFailed) {
-            return 0;
-        }
-        const auto* line = static_cast<const WCHAR*>(data);
-        std::string reason;
-        if (!platform::writeOut(platform::textForOutput(WString(line)) + "\n", &reason)) {
-            host->writeFailed = true;
-            fail("cannot write the results: " + reason);
+        if (request == HostOutputLine && data != nullptr) {
+            host->output.addLine(static_cast<const WCHAR*>(data));
         }
         return 0;
+    }
+
+    // No one will see the rest: the walk ends, and a failure other than a reader that has
+    // gone is told.
+    void outputFailed(const platform::WriteFailure& failure) {
+        if (standIn != nullptr) {
+            standIn->stopWalks();
+        }
+        if (!failure.readerGone) {
+            fail("cannot write the results: " + failure.reason);
+        }
     }
 };
 
@@ -57,7 +65,7 @@ int search(ModuleEntryFunction entry, const HostOptions& options, Host& host) {
     }
     SearchRequest request{options.query.c_str(), 0, options.maxResults};
     entry(&host.info, CommandSearch, &request);
-    if (host.writeFailed) {
+    if (!host.output.finish()) {
         return kExitFailed;
     }
     if (host.unreadableFolders != 0) {
@@ -66,15 +74,20 @@ int search(ModuleEntryFunction entry, const HostOptions& options, Host& host) {
     return kExitListed;
 }
 
+// What a failed write of something other than results says: nothing when no one reads.
+int writeFailed(const std::string& what, const platform::WriteFailure& failure) {
+    return failure.readerGone ? kExitFailed : fail("cannot write " + what + ": " + failure.reason);
+}
+
 int describe(ModuleEntryFunction entry, Host& host) {
     WCHAR text[256] = {};
     ModuleInfoRequest request{0, 0, text};
     if (entry(&host.info, CommandInfo, &request) != 1) {
         return fail("the module declined the info request");
     }
-    std::string reason;
-    if (!platform::writeOut(platform::textForOutput(WString(text)) + "\n", &reason)) {
-        return fail("cannot write the description: " + reason);
+    platform::WriteFailure failure;
+    if (!platform::writeOut(platform::textForOutput(WString(text)) + "\n", &failure)) {
+        return writeFailed("the description", failure);
     }
     return kExitListed;
 }
@@ -82,9 +95,10 @@ int describe(ModuleEntryFunction entry, Host& host) {
 int run(const HostOptions& options) {
     WString checked;
     if (options.check) {
-        checked = platform::absoluteFolder(options.folder);
+        std::string problem;
+        checked = platform::absoluteFolder(options.folder, &problem);
         if (checked.empty()) {
-            return fail("no such folder: " + platform::textForOutput(options.folder), kExitUsage);
+            return fail(problem + ": " + platform::textForOutput(options.folder), kExitUsage);
         }
     }
     const ApartmentScope apartment(SearchApartment);
@@ -103,14 +117,16 @@ int run(const HostOptions& options) {
                 "try the stand-in on a machine without Windows Search",
                 kExitUsage);
         }
-        const WString folder = platform::absoluteFolder(options.index);
+        std::string problem;
+        const WString folder = platform::absoluteFolder(options.index, &problem);
         if (folder.empty()) {
-            return fail("no such folder: " + platform::textForOutput(options.index));
+            return fail(problem + ": " + platform::textForOutput(options.index));
         }
         standIn = makeStandIn(folder, [&host](const WString& path, const std::string& reason) {
             ++host.unreadableFolders;
             fail("cannot read folder " + platform::textForOutput(path) + ": " + reason);
         });
+        host.standIn = standIn.get();
         const HRESULT hr = standIn->start();
         if (FAILED(hr)) {
             return fail("cannot register the stand-in search service: " + service::hresultText(hr));
@@ -147,10 +163,9 @@ int main(int argc, char** argv) {
         return host::kExitUsage;
     }
     if (options.help) {
-        std::string reason;
-        return platform::writeOut(host::kUsage, &reason)
-                   ? host::kExitListed
-                   : host::fail("cannot write the help: " + reason);
+        platform::WriteFailure failure;
+        return platform::writeOut(host::kUsage, &failure) ? host::kExitListed
+                                                          : host::writeFailed("the help", failure);
     }
     return host::run(options);
 }

@@ -42,11 +42,14 @@ int checkSearching(const CheckSubject& subject) {
     platform::ModuleLibrary library;
     const CheckFacts facts = gatherFacts(subject, library);
     const Verdict verdict = decide(facts);
-    std::string reason;
+    platform::WriteFailure failure;
     if (!platform::writeOut(subject.json ? reportJson(facts, verdict) : reportText(facts, verdict),
-                            &reason)) {
-        // A check whose findings were not all written tells nothing: it says so.
-        platform::writeError("tarvel-host: cannot write the check: " + reason + "\n");
+                            &failure)) {
+        // A check whose findings were not all written tells nothing: it says so, unless no
+        // one reads.
+        if (!failure.readerGone) {
+            platform::writeError("tarvel-host: cannot write the check: " + failure.reason + "\n");
+        }
         return kCheckFoundProblem;
     }
     return verdict.exitStatus();

@@ -15,8 +15,10 @@ namespace tarvel::platform {
 // not UTF-8 come as the escapes of utf16FromFileName, so a name that is no text still names
 // its file.
 std::vector<WString> commandLineArguments(int argc, char** argv);
-// The bytes to print for a path or line: UTF-8, escaped bytes restored.
+// The bytes to print for a path or line: UTF-8, escaped bytes restored; or written at to, which
+// has room for kMostUtf8PerUnit bytes a unit, returning the end.
 std::string textForOutput(const WString& text);
+char* putForOutput(char* to, const WCHAR* text, size_t length);
 
 // Whether the platform has a Windows Search service of its own to use by default.
 bool hasRealSearchService();
@@ -24,8 +26,9 @@ bool hasRealSearchService();
 // The module file built beside the running program.
 WString defaultModulePath();
 
-// The absolute form of a folder's path; empty when it is no folder.
-WString absoluteFolder(const WString& path);
+// The absolute form of a folder's path; empty when it is no folder, with why in problem: "no
+// such folder", "not a folder", "name too long", or the system's reason.
+WString absoluteFolder(const WString& path, std::string* problem = nullptr);
 
 // The names of the files (not folders) directly in folder, in no particular order, into names;
 // false, with the system's reason, when the folder cannot be listed.
@@ -83,10 +86,18 @@ private:
     WString name_;
 };
 
+// Why a write failed: the system's reason, and whether no one reads the output any more (a
+// pipe whose reader has ended, as `| head` does), which programs meet without a word.
+struct WriteFailure {
+    std::string reason;
+    bool readerGone = false;
+};
 // Writes UTF-8 bytes to standard output or standard error as they are, without any newline
-// translation, and flushes. False, with the system's reason, when the bytes could not be
-// written.
-bool writeOut(const std::string& bytes, std::string* reason = nullptr);
+// translation, and flushes. False, with what went wrong, when the bytes could not be written.
+bool writeOut(const std::string& bytes, WriteFailure* failure = nullptr);
+bool writeOut(const char* bytes, size_t size, WriteFailure* failure);
+// Whether the write that just failed with the C runtime's error found no reader.
+bool noReaderAfter(int error);
 void writeError(const std::string& bytes);
 // Makes standard output and error pass bytes as they are (binary mode where the C runtime
 // would translate newlines); done once, before the first write.
@@ -100,7 +111,8 @@ public:
     ModuleLibrary& operator=(const ModuleLibrary&) = delete;
     ~ModuleLibrary();
 
-    // False with a reason when the file cannot be loaded.
+    // False with a reason when the file cannot be loaded. A bare name is a file in the current
+    // folder, never one the loader finds elsewhere.
     bool load(const WString& path, std::string* reason);
     void* symbol(const char* name) const;
 

@@ -1,8 +1,9 @@
-// The rows of a query over a folder, found as the walk goes: every file and folder below it
-// whose name meets the query's conditions, at most the query's TOP of them, in the order the
-// walk meets them. The walk holds one open folder per level it is down and nothing else.
+// The rows of a query over a folder, found as the walk goes: the folder itself and every file
+// and folder below it whose name meets the query's conditions, at most the query's TOP of them, in
+// the order the walk meets them, until the service stops its walks.
 #pragma once
 
+#include <atomic>
 #include <functional>
 
 #include "host_platform.h"
@@ -17,15 +18,18 @@ public:
     using MakeRow = std::function<void(WString path, Row& row)>;
 
     FolderRows(const WString& root, SqlQuery query, platform::FolderWalk::Unreadable unreadable,
-               MakeRow makeRow);
+               MakeRow makeRow, const std::atomic<bool>& stopped);
 
     bool next(Row& row) override;
 
 private:
+    WString root_;
     platform::FolderWalk walk_;
     SqlQuery query_;
     MakeRow makeRow_;
+    const std::atomic<bool>& stopped_;
     long found_ = 0;
+    bool rootSeen_ = false;
 };
 
 // Whether an item of the name meets every condition of the query.

@@ -94,19 +94,27 @@ HRESULT SearchService::execute(const WString& text, std::shared_ptr<const Table>
         TableColumn column;
         column.name = kItemPathDisplay;
         column.ordinal = i + 1;
-        column.type = DBTYPE_WSTR;
-        column.size = pathColumnUnits();
+        column.type = pathColumnType();
+        column.size = column.type == DBTYPE_WSTR ? pathColumnUnits() : sizeof(BSTR);
         column.flags = DBCOLUMNFLAGS_ISNULLABLE | DBCOLUMNFLAGS_MAYBENULL;
         result->columns.push_back(column);
     }
     const size_t columns = query.columns.size();
     result->rows = [this, query, columns]() -> std::unique_ptr<RowSource> {
         return std::make_unique<FolderRows>(
-            root_, query, unreadable_, [this, columns](WString path, Row& row) {
-                const Cell cell = deliverable(path) ? Cell::ofText(std::move(path))
-                                                    : Cell::ofStatus(DBSTATUS_E_UNAVAILABLE);
-                row.assign(columns, cell);
-            });
+            root_, query, unreadable_,
+            [this, columns](WString path, Row& row) {
+                Cell cell = deliverable(path) ? Cell::ofText(std::move(path))
+                                              : Cell::ofStatus(DBSTATUS_E_UNAVAILABLE);
+                row.clear();
+                for (size_t i = 1; i < columns; ++i) {
+                    row.push_back(cell);
+                }
+                if (columns != 0) {
+                    row.push_back(std::move(cell));
+                }
+            },
+            walksStopped_);
     };
     table = std::move(result);
     return S_OK;

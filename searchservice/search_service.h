@@ -7,6 +7,8 @@
 // registered its classes (registerClasses).
 #pragma once
 
+#include <atomic>
+
 #include "host_platform.h"
 #include "platform_support.h"
 #include "provider.h"
@@ -14,8 +16,11 @@
 
 namespace tarvel::service {
 
-// The column the provider serves, and its reported size: paths up to 4095 units come whole.
-constexpr DBLENGTH kPathColumnSize = 4095;
+// The path column's reported size: the longest text a consumer binds in its row as it is,
+// rather than as a stream. Every path up to it comes whole; a longer one (only a folder tree
+// deeper than most systems let a program name has them) cannot be delivered in it, and is never
+// cut into another item's path.
+constexpr DBLENGTH kPathColumnSize = 8000;
 
 class SearchService {
 public:
@@ -31,6 +36,9 @@ public:
 
     HRESULT start();
     void stop();
+    // Ends every walk, running or to come: the rows found so far are the last. For a host that
+    // can show no more; callable from any thread.
+    void stopWalks() { walksStopped_ = true; }
     // Whether the machine has a provider of its own under the ProgID the service registers,
     // which start would shadow for this user: the real Windows Search provider.
     static bool wouldShadowMachineProvider();
@@ -44,11 +52,14 @@ public:
     HRESULT execute(const WString& text, std::shared_ptr<const Table>& table) const;
 
 protected:
-    // How the provider serves a path: the reported size of the path column, and whether an
-    // item's path can be delivered at all (a row whose path cannot carries
+    // How the provider serves a path: the type and reported size of the path column, and
+    // whether an item's path can be delivered at all (a row whose path cannot carries
     // DBSTATUS_E_UNAVAILABLE). A service that misbehaves on purpose says otherwise.
+    virtual DBTYPE pathColumnType() const { return DBTYPE_WSTR; }
     virtual DBLENGTH pathColumnUnits() const { return kPathColumnSize; }
-    virtual bool deliverable(const WString&) const { return true; }
+    virtual bool deliverable(const WString& path) const {
+        return pathColumnType() != DBTYPE_WSTR || path.size() <= pathColumnUnits();
+    }
     // The catalog's state as the service reports it: idle, since the folder is read as it is
     // searched and nothing ever waits to be indexed.
     virtual CatalogState catalogState() const { return CatalogState{}; }
@@ -70,6 +81,7 @@ private:
     ProviderConfig providerConfig_;
     ClassRegistration registration_;
     platform::ProgIdRegistration progId_;
+    std::atomic<bool> walksStopped_{false};
 };
 
 }  // namespace tarvel::service

@@ -220,7 +220,9 @@ HRESULT TableRowset::GetNextRows(HCHAPTER hReserved, DBROWOFFSET lRowsOffset, DB
             return DB_S_ENDOFROWSET;
         }
     }
-    std::vector<HeldRow> found;
+    // Reused from call to call: fetching allocates nothing for the list itself.
+    std::vector<HeldRow>& found = fetched_;
+    found.clear();
     while (found.size() < size_t(cRows)) {
         HeldRow held;
         if (!nextRow(held.cells)) {

@@ -107,6 +107,7 @@ private:
     HROW nextRow_ = 1;
     HACCESSOR nextAccessor_ = 1;
     std::map<HROW, HeldRow> rows_;
+    std::vector<HeldRow> fetched_;
     std::map<HACCESSOR, Accessor> accessors_;
     std::map<HCHAPTER, DBREFCOUNT> chapters_;
 };

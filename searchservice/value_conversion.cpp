@@ -252,6 +252,9 @@ DBSTATUS convertValue(const DBBINDING& binding, const DBOBJECT* object, const Ce
     WString text;
     switch (type) {
         case DBTYPE_WSTR:
+            if (cell.kind == Cell::Kind::Text) {
+                return writeWideText(cell.text, binding.cbMaxLen, value, length);
+            }
             if (!textOf(cell, text)) {
                 return DBSTATUS_E_CANTCONVERTVALUE;
             }

@@ -8,15 +8,16 @@ namespace tarvel::platform {
 
 namespace {
 
-bool writeTo(FILE* stream, const std::string& bytes, std::string* reason) {
+bool writeTo(FILE* stream, const char* bytes, size_t size, WriteFailure* failure) {
     static const bool prepared = (prepareStandardStreams(), true);
     (void)prepared;
     errno = 0;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() &&
-                         std::fflush(stream) == 0;
+    const bool written = std::fwrite(bytes, 1, size, stream) == size && std::fflush(stream) == 0;
     if (!written) {
-        if (reason != nullptr) {
-            *reason = std::strerror(errno != 0 ? errno : EIO);
+        const int error = errno != 0 ? errno : EIO;
+        if (failure != nullptr) {
+            failure->readerGone = noReaderAfter(error);
+            failure->reason = std::strerror(error);
         }
         clearerr(stream);
     }
@@ -25,12 +26,16 @@ bool writeTo(FILE* stream, const std::string& bytes, std::string* reason) {
 
 }  // namespace
 
-bool writeOut(const std::string& bytes, std::string* reason) {
-    return writeTo(stdout, bytes, reason);
+bool writeOut(const char* bytes, size_t size, WriteFailure* failure) {
+    return writeTo(stdout, bytes, size, failure);
+}
+
+bool writeOut(const std::string& bytes, WriteFailure* failure) {
+    return writeOut(bytes.data(), bytes.size(), failure);
 }
 
 void writeError(const std::string& bytes) {
-    writeTo(stderr, bytes, nullptr);
+    writeTo(stderr, bytes.data(), bytes.size(), nullptr);
 }
 
 }  // namespace tarvel::platform

@@ -52,6 +52,10 @@ std::string textForOutput(const WString& text) {
     return utf8FromUtf16(text);
 }
 
+char* putForOutput(char* to, const WCHAR* text, size_t length) {
+    return putUtf8FromUtf16(to, text, length);
+}
+
 bool hasRealSearchService() {
     return true;
 }
@@ -64,19 +68,37 @@ WString defaultModulePath() {
     return folder + L"\\tarvel-search.dll";
 }
 
-WString absoluteFolder(const WString& path) {
+WString absoluteFolder(const WString& path, std::string* problem) {
+    const auto none = [problem](const char* why) {
+        if (problem != nullptr) {
+            *problem = why;
+        }
+        return WString();
+    };
     wchar_t full[32768];
     const DWORD length = GetFullPathNameW(path.c_str(), 32768, full, nullptr);
     if (length == 0 || length >= 32768) {
-        return WString();
+        return none(length == 0 && GetLastError() != ERROR_FILENAME_EXCED_RANGE ? "no such folder"
+                                                                                : "name too long");
     }
     WString result(full, length);
     while (result.size() > 3 && (result.back() == L'\\' || result.back() == L'/')) {
         result.pop_back();
     }
     const DWORD attributes = GetFileAttributesW(extended(result).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+            error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH) {
+            return none("no such folder");
+        }
+        if (problem != nullptr) {
+            *problem = error == ERROR_FILENAME_EXCED_RANGE ? "name too long" : reasonOf(error);
+        }
         return WString();
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return none("not a folder");
     }
     return result;
 }
@@ -255,11 +277,11 @@ ServiceStatus serviceStatus(const WString& name) {
 }
 
 // One open search for each level of the walk; the item just seen is the last one found in the
-// deepest folder.
+// deepest folder. Every level's folder path is the start of the current item's path.
 struct FolderWalk::State {
     struct Level {
         FindHandle search;
-        WString path;
+        size_t pathLength;
         WIN32_FIND_DATAW found;
         bool pending;  // found holds an item not yet seen
     };
@@ -268,15 +290,16 @@ struct FolderWalk::State {
     WString path;  // the current item's path
     bool entering = false;
 
-    void open(const WString& folder) {
-        Level level{FindHandle(), folder, {}, true};
-        level.search.reset(FindFirstFileExW(extended(childPath(folder, L"*")).c_str(),
+    // Opens the folder whose path path holds.
+    void open() {
+        Level level{FindHandle(), path.size(), {}, true};
+        level.search.reset(FindFirstFileExW(extended(childPath(path, L"*")).c_str(),
                                             FindExInfoBasic, &level.found, FindExSearchNameMatch,
                                             nullptr, 0));
         if (!level.search) {
             const DWORD error = GetLastError();
             if (error != ERROR_FILE_NOT_FOUND && unreadable) {
-                unreadable(folder, reasonOf(error));
+                unreadable(path, reasonOf(error));
             }
             return;
         }
@@ -285,8 +308,8 @@ struct FolderWalk::State {
 };
 
 FolderWalk::FolderWalk(const WString& root, Unreadable unreadable)
-    : state_(std::make_unique<State>(State{{}, std::move(unreadable), {}, false})) {
-    state_->open(root);
+    : state_(std::make_unique<State>(State{{}, std::move(unreadable), root, false})) {
+    state_->open();
 }
 
 FolderWalk::~FolderWalk() = default;
@@ -299,14 +322,14 @@ bool FolderWalk::next() {
     State& state = *state_;
     if (state.entering) {
         state.entering = false;
-        state.open(state.path);
+        state.open();
     }
     while (!state.levels.empty()) {
         State::Level& level = state.levels.back();
         if (!level.pending && !FindNextFileW(level.search.get(), &level.found)) {
             const DWORD error = GetLastError();
             if (error != ERROR_NO_MORE_FILES && state.unreadable) {
-                state.unreadable(level.path, reasonOf(error));
+                state.unreadable(state.path.substr(0, level.pathLength), reasonOf(error));
             }
             state.levels.pop_back();
             continue;
@@ -317,13 +340,24 @@ bool FolderWalk::next() {
             continue;
         }
         name_ = name;
-        state.path = childPath(level.path, name_);
+        state.path.resize(level.pathLength);
+        if (state.path.empty() || (state.path.back() != L'\\' && state.path.back() != L'/')) {
+            state.path += L'\\';
+        }
+        state.path += name_;
         const DWORD attributes = level.found.dwFileAttributes;
         state.entering = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
                          (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
         return true;
     }
     return false;
+}
+
+bool noReaderAfter(int error) {
+    // The C runtimes map only some of the pipe's errors to EPIPE.
+    const DWORD system = GetLastError();
+    return error == EPIPE || system == ERROR_BROKEN_PIPE || system == ERROR_NO_DATA ||
+           system == ERROR_PIPE_NOT_CONNECTED;
 }
 
 void prepareStandardStreams() {
@@ -338,7 +372,9 @@ ModuleLibrary::~ModuleLibrary() {
 }
 
 bool ModuleLibrary::load(const WString& path, std::string* reason) {
-    handle_ = LoadLibraryW(path.c_str());
+    // A bare name would be looked for along the loader's search path.
+    const bool bare = path.find_first_of(L"\\/:") == WString::npos;
+    handle_ = LoadLibraryW((bare ? L".\\" + path : path).c_str());
     if (handle_ == nullptr && reason != nullptr) {
         *reason = "error " + std::to_string(GetLastError());
     }

@@ -30,6 +30,13 @@ struct FindHandleTraits {
 };
 using FindHandle = UniqueResource<FindHandleTraits>;
 
+struct KernelHandleTraits {
+    using Handle = HANDLE;
+    static Handle empty() { return nullptr; }
+    static void close(Handle handle) { CloseHandle(handle); }
+};
+using KernelHandle = UniqueResource<KernelHandleTraits>;
+
 // A block the system allocated with LocalAlloc for the caller.
 template <class T>
 struct LocalMemoryTraits {

@@ -5,11 +5,18 @@
 //   TARVEL_STANDIN_PATH_UNITS   the reported size of the path column (1 to 32767): longer
 //                               paths come cut, and a column above the module's 8000 units is
 //                               bound as a stream, which the module does not print
+//   TARVEL_STANDIN_PATH_TYPE    "bstr": the path column is a BSTR, which holds a path of any
+//                               length
+//   TARVEL_STANDIN_ROWS_FILE    a file that gets the number of rows the searches made, as the
+//                               service ends
 //   TARVEL_STANDIN_PAUSED       the catalog reports itself paused, for the CatalogPausedReason
 //                               given as a number
 //   TARVEL_STANDIN_SERVER       (any value) the search manager is the one registered as a local
 //                               server, which COM starts in a process of its own
 #pragma once
+
+#include <atomic>
+#include <string>
 
 #include "search_service.h"
 
@@ -18,8 +25,10 @@ namespace tarvel::testing {
 class TestSearchService final : public service::SearchService {
 public:
     TestSearchService(WString root, service::SearchService::Unreadable unreadable);
+    ~TestSearchService() override;
 
 protected:
+    DBTYPE pathColumnType() const override { return pathType_; }
     DBLENGTH pathColumnUnits() const override { return pathUnits_; }
     bool deliverable(const WString& path) const override;
     service::CatalogState catalogState() const override { return catalog_; }
@@ -32,7 +41,11 @@ private:
     WString unreadableName_;
     service::CatalogState catalog_;
     DBLENGTH pathUnits_ = service::kPathColumnSize;
+    bool cutsPaths_ = false;
+    DBTYPE pathType_ = DBTYPE_WSTR;
     bool server_ = false;
+    std::string rowsFile_;
+    mutable std::atomic<long long> rows_{0};
 };
 
 }  // namespace tarvel::testing
