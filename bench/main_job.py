@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
-"""The main job, `tarvel-host --index DIR QUERY`, over generated trees of 10,000, 100,000 and
-1,000,000 items, beside `find DIR -iname '*WORD*'` over the same tree, in one run: the time to
-the first line, the time for `--max 20`, the time for every match, and the peak resident
-memory. Medians of repetitions, with the trees in the page cache (each is walked once before
-it is measured).
+"""The main job, `tarvel-host --index DIR QUERY`, over generated trees of 10,000, 100,000,
+200,000 and 1,000,000 items, beside `find DIR -iname '*WORD*'` over the same tree, in one run:
+the time to the first line, the time for `--max 20`, the time for every match, and the peak
+resident memory; the query `*`, which matches every item, beside `find DIR`; and a tree 20,000
+folders deep, searched under a limit of 256 open files, beside find. Medians of repetitions,
+with the trees in the page cache (each is walked once before it is measured).
 
 Usage: main_job.py --host HOST --trees DIR [--sizes N ...] [--repetitions R] [--json FILE]
 The trees are made once under DIR and kept for later runs.
@@ -58,13 +59,43 @@ def make_tree(root, items):
     return made
 
 
-def run_to_end(command):
+DEEP_LEVELS = 20000
+DEEP_MARKS = (300, DEEP_LEVELS)
+OPEN_FILES = 256
+
+
+def make_deep_tree(root):
+    """DEEP_LEVELS folders named d, one in another, with a file mark-N.txt at the levels of
+    DEEP_MARKS; made relative to the last folder, as no path this long can be given whole."""
+    marker = os.path.join(root, ".complete")
+    if os.path.exists(marker):
+        return
+    os.makedirs(root)
+    folder = os.open(root, os.O_RDONLY)
+    for level in range(1, DEEP_LEVELS + 1):
+        os.mkdir("d", dir_fd=folder)
+        inner = os.open("d", os.O_RDONLY, dir_fd=folder)
+        os.close(folder)
+        folder = inner
+        if level in DEEP_MARKS:
+            os.close(os.open("mark-%d.txt" % level, os.O_CREAT | os.O_WRONLY, dir_fd=folder))
+    os.close(folder)
+    open(marker, "w").close()
+
+
+def few_open_files():
+    import resource
+    resource.setrlimit(resource.RLIMIT_NOFILE, (OPEN_FILES, OPEN_FILES))
+
+
+def run_to_end(command, limited=False):
     """Seconds and peak resident kilobytes of a command whose output goes nowhere. GNU time
     starts it and reads its peak: a child of this Python would count Python's own pages."""
     with tempfile.NamedTemporaryFile("r") as peak, open(os.devnull, "wb") as null:
         start = time.perf_counter()
         subprocess.run(["/usr/bin/time", "-f", "%M", "-o", peak.name] + command, stdout=null,
-                       stderr=subprocess.DEVNULL, check=True)
+                       stderr=subprocess.DEVNULL, check=True,
+                       preexec_fn=few_open_files if limited else None)
         elapsed = time.perf_counter() - start
         return elapsed, int(peak.read().split()[-1])
 
@@ -89,9 +120,9 @@ def first_line(command):
     return elapsed
 
 
-def count_lines(command):
+def count_lines(command, limited=False):
     out = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                         check=True).stdout
+                         check=True, preexec_fn=few_open_files if limited else None).stdout
     return out.count(b"\n")
 
 
@@ -121,6 +152,33 @@ def measure(host, tree, repetitions):
         repetitions, lambda: run_to_end(search))
     result["find_all_s"], result["find_peak_kib"] = median_of(repetitions,
                                                               lambda: run_to_end(find))
+    # Every item: the tree's own name matches * as well, and find lists the tree too.
+    every = [host, "--index", tree, "*"]
+    find_every = ["find", tree, "-iname", "*"]
+    result["every_items"] = count_lines(every)
+    if result["every_items"] != count_lines(find_every):
+        raise RuntimeError("tarvel-host and find list different numbers of items")
+    result["host_every_first_line_s"] = median_of(repetitions, lambda: first_line(every))
+    result["host_every_s"] = median_of(repetitions, lambda: run_to_end(every)[0])
+    result["find_every_s"] = median_of(repetitions, lambda: run_to_end(find_every)[0])
+    return result
+
+
+def measure_deep(host, trees, repetitions):
+    """The deep tree under OPEN_FILES open files: both find both marks (the host's line for the
+    deepest, longer than any path Windows has, is the module's error line)."""
+    tree = os.path.join(os.path.abspath(trees), "deep-%d" % DEEP_LEVELS)
+    make_deep_tree(tree)
+    search = [host, "--index", tree, "mark-*"]
+    find = ["find", tree, "-iname", "mark-*"]
+    for command in (search, find):
+        if count_lines(command, limited=True) != len(DEEP_MARKS):
+            raise RuntimeError("%s did not find every mark" % command[0])
+    result = {"levels": DEEP_LEVELS, "open_files": OPEN_FILES}
+    result["host_s"], result["host_peak_kib"] = median_of(
+        repetitions, lambda: run_to_end(search, limited=True))
+    result["find_s"], result["find_peak_kib"] = median_of(
+        repetitions, lambda: run_to_end(find, limited=True))
     return result
 
 
@@ -128,7 +186,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--host", required=True)
     parser.add_argument("--trees", required=True)
-    parser.add_argument("--sizes", type=int, nargs="+", default=[10000, 100000, 1000000])
+    parser.add_argument("--sizes", type=int, nargs="+",
+                        default=[10000, 100000, 200000, 1000000])
     parser.add_argument("--repetitions", type=int, default=3)
     parser.add_argument("--json")
     args = parser.parse_args()
@@ -141,6 +200,8 @@ def main():
         result["items"] = items
         results[size] = result
         print("%d items: %s" % (items, json.dumps(result)), file=sys.stderr)
+    results["deep"] = measure_deep(args.host, args.trees, args.repetitions)
+    print("deep: %s" % json.dumps(results["deep"]), file=sys.stderr)
     if args.json:
         with open(args.json, "w") as f:
             json.dump(results, f, indent=1)

@@ -137,7 +137,8 @@ def main():
                         help="what the earlier revision is called in the report")
     parser.add_argument("--trees", default="build/bench-trees",
                         help="where the main job's trees are made once and kept")
-    parser.add_argument("--sizes", type=int, nargs="+", default=[10000, 100000, 1000000])
+    parser.add_argument("--sizes", type=int, nargs="+",
+                        default=[10000, 100000, 200000, 1000000])
     parser.add_argument("--windows", metavar="BUILD",
                         help="the windows build, whose tarvel-search-rate runs under Wine")
     args = parser.parse_args()
@@ -178,7 +179,13 @@ def main():
         jobs[size] = main_job.measure(os.path.join(args.build, "tarvel-host"), tree,
                                       args.repetitions)
         jobs[size]["items"] = items
+    deep = main_job.measure_deep(os.path.join(args.build, "tarvel-host"), args.trees,
+                                 args.repetitions)
     smallest, largest = min(args.sizes), max(args.sizes)
+    worst_every = max(jobs[n]["host_every_s"] / jobs[n]["find_every_s"] for n in args.sizes
+                      if n >= 200000)
+    slowest_every_first = max(jobs[n]["host_every_first_line_s"] for n in args.sizes)
+    deep_memory = deep["host_peak_kib"] / deep["find_peak_kib"]
     slowest_first = max(jobs[n]["host_first_line_s"] for n in args.sizes)
     slowest_max20 = max(jobs[n]["host_max20_s"] for n in args.sizes)
     worst_find = max(jobs[n]["host_all_s"] / jobs[n]["find_all_s"] for n in args.sizes)
@@ -215,6 +222,14 @@ def main():
         (slowest_max20 * 1000, "yes" if slowest_max20 < 0.05 else "no"))
     add("| every match, at every size: within 1.3 times `find` | at most %.2f times | %s |" %
         (worst_find, "yes" if worst_find <= 1.3 else "no"))
+    add("| every item (`*`), at 200,000 items and more: within 1.3 times `find -iname '*'` | "
+        "at most %.2f times | %s |" % (worst_every, "yes" if worst_every <= 1.3 else "no"))
+    add("| every item (`*`), first line, at every size: under 50 ms | at most %.1f ms | %s |" %
+        (slowest_every_first * 1000, "yes" if slowest_every_first < 0.05 else "no"))
+    add("| a tree %d folders deep under %d open files: peak memory within 2 times `find`'s | "
+        "%.2f times (%d KiB against %d KiB) | %s |" %
+        (deep["levels"], deep["open_files"], deep_memory, deep["host_peak_kib"],
+         deep["find_peak_kib"], "yes" if deep_memory <= 2 else "no"))
     add("| peak memory of the main job at %d items: within 2 times that at %d | %.2f times "
         "(%d KiB against %d KiB) | %s |" %
         (jobs[largest]["items"], jobs[smallest]["items"], memory_growth,
@@ -253,6 +268,35 @@ def main():
                r["host_max20_s"] * 1000, r["host_all_s"] * 1000, r["find_all_s"] * 1000,
                r["host_all_s"] / r["find_all_s"], r["find_first_line_s"] * 1000,
                r["host_peak_kib"], r["find_peak_kib"]))
+    add("")
+    add("## Every item, and a deep tree")
+    add("")
+    add("`tarvel-host --index DIR '*'`, whose query matches every item (the tree's own folder "
+        "too), beside `find DIR -iname '*'`, which lists the same items, over the same trees; "
+        "output to /dev/null, the first line through a pipe. The host writes its first line at "
+        "once and gathers the others in a buffer of 64 KiB, written when it is full, when the "
+        "search ends and when a line has waited 20 ms.")
+    add("")
+    add("| items | first line | every item | find | ratio |")
+    add("|---|---|---|---|---|")
+    for size in args.sizes:
+        r = jobs[size]
+        add("| %d | %.1f ms | %.0f ms | %.0f ms | %.2f |" %
+            (r["every_items"], r["host_every_first_line_s"] * 1000, r["host_every_s"] * 1000,
+             r["find_every_s"] * 1000, r["host_every_s"] / r["find_every_s"]))
+    add("")
+    add("A tree of %d folders, each named `d` and each in the one before, with a file "
+        "`mark-N.txt` at levels %s, searched for `mark-*` under `ulimit -n %d` beside `find "
+        "DIR -iname 'mark-*'`; both find both files (the host's line for the deepest, whose "
+        "path is longer than any Windows has, is the module's \"(Error reading result)\"). "
+        "The stand-in's walk keeps one folder open whatever the depth." %
+        (deep["levels"], " and ".join(str(m) for m in main_job.DEEP_MARKS),
+         deep["open_files"]))
+    add("")
+    add("| | time | peak memory |")
+    add("|---|---|---|")
+    add("| tarvel-host | %.0f ms | %d KiB |" % (deep["host_s"] * 1000, deep["host_peak_kib"]))
+    add("| find | %.0f ms | %d KiB |" % (deep["find_s"] * 1000, deep["find_peak_kib"]))
     add("")
     add("## Searches from several threads at once")
     add("")

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the linux preset, runs the benchmarks, the callgrind instruction counts and the main
-# job beside find (over trees made once in build/bench-trees: 10,000, 100,000 and 1,000,000
-# items) in one go, and writes docs/performance.md with docs/performance.png and
+# job beside find (over trees made once in build/bench-trees: 10,000, 100,000, 200,000 and
+# 1,000,000 items, and one 20,000 folders deep) in one go, and writes docs/performance.md with
+# docs/performance.png and
 # docs/main-job.png (the plots need gnuplot, the peak memory GNU time: installed from Debian's
 # gnuplot-nox and time when missing). With --before BUILD (a linux build of an earlier
 # revision, e.g. from a git worktree) the instruction breakdown is shown before and after. The

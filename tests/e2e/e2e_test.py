@@ -15,6 +15,7 @@ the proxy/stub DLL of the Search API, registered in the prefix for the out-of-pr
 import argparse
 import json
 import os
+import resource
 import shutil
 import signal
 import subprocess
@@ -304,6 +305,34 @@ def check_honesty(runner, args, root, index, module, items):
                  in_order(out.split("\n")[:-1]) == expected_lines(items, "report", -1),
                  "%d %s" % (status, err[:200]))
 
+    # Output that cannot be written: the walk stops at once. A full device is named, exit 1; a
+    # pipe without a reader ends the host without a word, as find ends: by SIGPIPE where the
+    # signal has its default action, otherwise with exit 1.
+    rows = os.path.join(os.path.dirname(root), "rows")
+    everything = len(index_items(root, lambda path: path))
+    for what, stdout, ignore, expected_status, message in (
+            ("a full device", "/dev/full", False, 1, "cannot write the results: No space left"),
+            # Wine's programs never meet SIGPIPE.
+            ("a closed pipe", "pipe", False, 1 if args.wine else -signal.SIGPIPE, ""),
+            ("a closed pipe, SIGPIPE ignored", "pipe", True, 1, "")):
+        reader, writer = os.pipe()
+        os.close(reader)
+        target = os.open(stdout, os.O_WRONLY) if stdout != "pipe" else writer
+        status, out, err = runner.run(
+            base + ["*"], {"TARVEL_STANDIN_ROWS_FILE": index_path_of(rows) if args.wine else rows,
+                           "TARVEL_WINE_OUTPUT": "direct"},
+            host=args.test_host, stdout=target, preexec_fn=lambda ignore=ignore:
+            signal.signal(signal.SIGPIPE, signal.SIG_IGN if ignore else signal.SIG_DFL))
+        os.close(writer)
+        if target != writer:
+            os.close(target)
+        walked = int(open(rows).read()) if os.path.exists(rows) else 0
+        if os.path.exists(rows):
+            os.remove(rows)
+        runner.check("output to " + what, status == expected_status and
+                     (one_line(err) and message in err if message else err == "") and
+                     (0 < walked < everything / 2 or expected_status < 0),
+                     "%d %r walked %d of %d" % (status, err, walked, everything))
     if args.wine:
         # No search service at all: the machine's is absent under Wine.
         status, out, err = runner.run(["--module", module, "--", "report"])
@@ -540,32 +569,73 @@ def index_path_of(folder):
 def check_posix_honesty(runner, root, module):
     work = os.path.join(os.path.dirname(root), "honesty")
     if os.path.exists(work):
+        # Deeper than shutil.rmtree goes.
         subprocess.run(["chmod", "-R", "u+rwx", work])
-        shutil.rmtree(work)
+        subprocess.run(["rm", "-rf", work], check=True)
     os.makedirs(work)
 
-    # Paths far longer than 4095 bytes: every item is there, each line cut at 4095 units.
+    # Long paths arrive whole or as an error, never cut into another item's path: two files
+    # whose paths share their first 4095 units; paths beyond the column the stand-in binds
+    # (8000 units); through a BSTR column, the longest path Windows has and one unit more.
+    def nest(base, names, files):
+        """Folders made one in another relative to the last, as no path this long can be given
+        whole, and the files named in the innermost; returns the files' paths."""
+        folder = os.open(base, os.O_RDONLY)
+        path = base
+        for name in names:
+            os.mkdir(name, dir_fd=folder)
+            inner = os.open(name, os.O_RDONLY, dir_fd=folder)
+            os.close(folder)
+            folder, path = inner, path + "/" + name
+        for name in files:
+            os.close(os.open(name, os.O_CREAT | os.O_WRONLY, dir_fd=folder))
+        os.close(folder)
+        return [path + "/" + name for name in files]
+
+    def fill(base, length, tail):
+        """Names of folders that bring base to length units with tail after them."""
+        room = length - len(base) - len(tail) - 1
+        count = (room + 200) // 201
+        sizes = [room // count - 1 + (1 if i < room % count else 0) for i in range(count)]
+        return ["n" * size for size in sizes]
+
+    long_paths = os.path.join(work, "long")
+    os.makedirs(long_paths)
+    twins = nest(long_paths, fill(long_paths, 4095, "zz" + "b" * 77),
+                 ["zz" + "b" * 77, "zz" + "b" * 78])
+    limits = []
+    for length, name in ((8000, "ya"), (8001, "yb"), (32767, "yc"), (32768, "yd")):
+        base = os.path.join(long_paths, name)
+        os.makedirs(base)
+        limits += nest(base, fill(base, length, name + "file"), [name + "file"])
+    error = "(Error reading result)"
+    for query, expected, settings in (
+            ("zz", twins, None),
+            ("y?file", [limits[0], error, error, error], None),
+            ("y?file", [limits[0], limits[1], limits[2], error], {"TARVEL_STANDIN_PATH_TYPE": "bstr"})):
+        status, out, err = runner.run(["--module", module, "--index", long_paths, "--", query],
+                                      settings, host=runner.args.test_host)
+        lines = out.split("\n")[:-1]
+        runner.check("long paths %s %r" % (query, settings), status == 0 and
+                     in_order(lines) == in_order(expected) and
+                     [len(units(p)) for p in twins + limits] == [4095, 4096, 8000, 8001, 32767,
+                                                                  32768],
+                     "%d %r %s" % (status, [len(line) for line in lines], err))
+
+    # A tree deeper than the open files a process may have: every level is walked, and the
+    # file 300 levels down is found, as find finds it.
     deep = os.path.join(work, "deep")
     os.makedirs(deep)
-    # Made one level at a time relative to the last, as no path this long can be given whole.
-    folder = os.open(deep, os.O_RDONLY)
-    path = deep
-    expected = []
-    for level in range(40):
-        name = "%02d" % level + "d" * 198
-        os.mkdir(name, dir_fd=folder)
-        inner = os.open(name, os.O_RDONLY, dir_fd=folder)
-        os.close(folder)
-        folder = inner
-        path = path + "/" + name
-        os.close(os.open("file%02d.txt" % level, os.O_CREAT | os.O_WRONLY, dir_fd=folder))
-        expected.append(path + "/file%02d.txt" % level)
-    os.close(folder)
-    expected = [path[:4095] for path in sorted(expected, key=units)]
-    status, out, err = runner.run(["--module", module, "--index", deep, "--", "file"])
-    lines = out.split("\n")[:-1]
-    runner.check("long paths", status == 0 and len(lines) == 40 and in_order(lines) == expected and
-                 max(len(line) for line in lines) == 4095, "%d %d %s" % (status, len(lines), err))
+    shallow = nest(deep, ["d"] * 300, ["mark-300.txt"])
+    nest(shallow[0][:-len("/mark-300.txt")], ["d"] * 19700, ["mark-20000.txt"])
+
+    def few_files():
+        resource.setrlimit(resource.RLIMIT_NOFILE, (256, 256))
+
+    status, out, err = runner.run(["--module", module, "--index", deep, "--", "mark-*"],
+                                  preexec_fn=few_files)
+    runner.check("a tree 20,000 levels deep under 256 open files", status == 0 and
+                 in_order(out.split("\n")[:-1]) == in_order([shallow[0], error]), "%d %r %s" % (status, out[:200], err))
 
     # Names that are not UTF-8 print as the bytes they are.
     odd = os.path.join(work, "odd")
@@ -578,19 +648,31 @@ def check_posix_honesty(runner, root, module):
                  in_order(out.split(b"\n")[:-1]) == expected,
                  "%d %r %s" % (status, out, err))
 
-    # Output that cannot be written: a message and exit 1, as find does.
-    for arguments in (["--index", root, "report"], ["--info"]):
+    for arguments in (["--info"], ["--help"]):
         with open("/dev/full", "wb") as full:
             status, out, err = runner.run(["--module", module] + arguments, stdout=full)
         runner.check("output of %r to a full device" % arguments, status == 1 and
                      one_line(err) and "cannot write" in err, "%d %r" % (status, err))
-    reader, writer = os.pipe()
-    os.close(reader)
-    status, out, err = runner.run(["--module", module, "--index", root, "report"], stdout=writer,
-                                  preexec_fn=lambda: signal.signal(signal.SIGPIPE, signal.SIG_IGN))
-    os.close(writer)
-    runner.check("output to a closed pipe", status == 1 and one_line(err) and
-                 "cannot write" in err, "%d %r" % (status, err))
+
+    # What names no folder is told for what it is; a bare module name is a file in the
+    # current folder, not one the loader finds along its path.
+    fifo = os.path.join(work, "fifo")
+    os.mkfifo(fifo)
+    for folder, message in ((fifo, "not a folder: "), (__file__, "not a folder: "),
+                            (os.path.join(work, "none"), "no such folder: "),
+                            (deep + "/d" * 2100, "name too long: ")):
+        for arguments, expected_status in ((["--index", folder, "x"], 1), (["--check", folder], 2)):
+            status, out, err = runner.run(["--module", module] + arguments)
+            runner.check("%s%s" % (message, arguments[0]), status == expected_status and
+                         one_line(err) and err.startswith("tarvel-host: " + message),
+                         "%d %r" % (status, err[:200]))
+    folder, name = os.path.split(module)
+    for cwd, expected_status in ((work, 1), (folder, 0)):
+        status, out, err = runner.run(["--module", name, "--info"],
+                                      {"LD_LIBRARY_PATH": folder}, cwd=cwd)
+        runner.check("--module %s from %s" % (name, cwd), status == expected_status and
+                     ("cannot load the module %s" % name in err or expected_status == 0),
+                     "%d %r" % (status, err))
 
     # Folders that cannot be read or searched: what can be listed is, each is named, exit 1.
     locked = os.path.join(work, "locked")
