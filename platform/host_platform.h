@@ -62,9 +62,11 @@ ServiceStatus serviceStatus(const WString& name);
 
 // A walk of every file and folder below a root (not the root itself, not following links),
 // depth first in the order the system lists them, one item at a time, at any depth and path
-// length. It holds one open folder for each level it is down, and nothing of the items it has
-// passed. A folder whose entries cannot be read or searched is reported to unreadable, with
-// the system's reason, as the walk meets it; what can be listed of it still is.
+// length, and nothing of the items it has passed. On POSIX systems it holds one open folder
+// whatever the depth (and the names still to come of each folder above it), on Windows one
+// search for each level. A folder whose entries cannot be read or searched is reported to
+// unreadable, with the system's reason, as the walk meets it; what can be listed of it still
+// is.
 class FolderWalk {
 public:
     using Unreadable = std::function<void(const WString& folder, const std::string& reason)>;
