@@ -22,7 +22,7 @@ public:
         std::function<bool(const char* bytes, size_t size, platform::WriteFailure* failure)>;
     using Failed = std::function<void(const platform::WriteFailure& failure)>;
 
-    static constexpr size_t kCapacity = 64 * 1024;
+    static constexpr size_t kCapacity = size_t(64) * 1024;
     static constexpr int64_t kLatest = 20;
 
     // Writes to standard output unless given a writer of its own.

@@ -19,6 +19,7 @@ public:
     static constexpr size_t kInline = 4096;
     static constexpr size_t kCapacity = 32768;
 
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-member-init): see inline_
     LineBuffer() = default;
     LineBuffer(const LineBuffer&) = delete;
     LineBuffer& operator=(const LineBuffer&) = delete;
