@@ -47,6 +47,12 @@ TEST(ResultOutput, LinesGoOutWholeInFewWrites) {
             expected += std::string(99, 'p') + "\n";
         }
         EXPECT_GE(sink.writes.load(), 4) << "the buffer goes out as it fills";
+        // Longer than any line of the module's, and still whole.
+        EXPECT_TRUE(output.addLine(std::basic_string<WCHAR>(40000, u'\u00e9').c_str()));
+        for (int i = 0; i < 40000; ++i) {
+            expected += "\xc3\xa9";
+        }
+        expected += "\n";
         EXPECT_TRUE(output.finish());
     }
     EXPECT_EQ(expected, sink.bytes);

@@ -294,6 +294,14 @@ def check_honesty(runner, args, root, index, module, items):
         runner.check("rejected query %r" % query, status == 2 and out == "" and one_line(err) and
                      code in err and "cannot be searched" in err, "%d %r" % (status, err))
 
+    # The --index folder is itself a result when its whole name matches, first, and counts
+    # toward --max.
+    for query, max_results, expected in (("tre?", -1, 1), ("*", 2, 2)):
+        status, out, err = runner.run(base + ["--max", str(max_results), "--", query])
+        lines = out.split("\n")[:-1]
+        runner.check("the --index folder for %r" % query, status == 0 and lines[:1] == [index] and
+                     len(lines) == expected, "%d %r %s" % (status, lines, err))
+
     status, out, err = runner.run(["--module", "", "x"])
     runner.check("--module ''", status == 2 and "--module needs a file" in err,
                  "%d %s" % (status, err))
