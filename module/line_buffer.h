@@ -47,7 +47,6 @@ public:
         units_[length_] = 0;
         return units_;
     }
-    size_t length() const { return length_; }
 
 private:
     // Takes the room for the longest line; false when the line has it already, or it cannot be
