@@ -43,29 +43,22 @@ const char* statusName(CatalogStatus status) {
     }
 }
 
-const char* ruleName(CLUSION_REASON rule) {
-    switch (rule) {
-        case CLUSIONREASON_DEFAULT:
-            return "by a default rule";
-        case CLUSIONREASON_USER:
-            return "by a rule a user set";
-        case CLUSIONREASON_GROUPPOLICY:
-            return "by group policy";
-        default:
-            return "no rule covers it";
-    }
-}
+// How the report names a scope rule: in words, and as the JSON key.
+struct RuleNames {
+    const char* text;
+    const char* key;
+};
 
-const char* ruleKey(CLUSION_REASON rule) {
+RuleNames ruleNames(CLUSION_REASON rule) {
     switch (rule) {
         case CLUSIONREASON_DEFAULT:
-            return "default";
+            return {"by a default rule", "default"};
         case CLUSIONREASON_USER:
-            return "user";
+            return {"by a rule a user set", "user"};
         case CLUSIONREASON_GROUPPOLICY:
-            return "group policy";
+            return {"by group policy", "group policy"};
         default:
-            return "none";
+            return {"no rule covers it", "none"};
     }
 }
 
@@ -159,10 +152,11 @@ std::string folderText(const FolderFact& folder) {
                                   " is indexed: " + describeResult(folder.scopeAsked));
     }
     if (folder.included) {
-        return line("folder", path + " is in the indexed locations, " + ruleName(folder.rule));
+        return line("folder",
+                    path + " is in the indexed locations, " + ruleNames(folder.rule).text);
     }
     return line("folder",
-                path + " is not in the indexed locations (" + ruleName(folder.rule) + ")");
+                path + " is not in the indexed locations (" + ruleNames(folder.rule).text + ")");
 }
 
 std::string typeText(DBTYPE type) {
@@ -393,7 +387,7 @@ void folderJson(Json& json, const std::optional<FolderFact>& folder) {
     json.string("readError", folder->readError);
     json.result("scopeResult", folder->scopeAsked);
     json.boolean("indexed", SUCCEEDED(folder->scopeAsked) && folder->included);
-    json.string("rule", std::string(ruleKey(folder->rule)));
+    json.string("rule", std::string(ruleNames(folder->rule).key));
     json.close();
 }
 
