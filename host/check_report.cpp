@@ -134,7 +134,7 @@ std::string catalogText(const CatalogFact& catalog) {
         text += " (" + pausedReasonText(catalog.pausedReason) + ")";
     }
     if (catalog.items) {
-        text += ", " + number(*catalog.items) + " items";
+        text += ", " + number(*catalog.items) + (*catalog.items == 1 ? " item" : " items");
     }
     if (catalog.waiting) {
         const CatalogFact::Waiting& waiting = *catalog.waiting;

@@ -163,7 +163,7 @@ std::string searchProblem(const CheckFacts& facts) {
             long long waiting = 0;
             if (stillBuilding(facts, &waiting)) {
                 return "the index is still being built (" + std::to_string(waiting) +
-                       " items to index), and " + name +
+                       (waiting == 1 ? " item" : " items") + " to index), and " + name +
                        " is not in it yet: wait until Indexing Options says indexing is "
                        "complete, then search again";
             }

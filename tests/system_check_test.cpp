@@ -73,6 +73,9 @@ const VerdictCase kCases[] = {
     {"manager's process gone",
      [](CheckFacts& f) { f.manager->created = static_cast<HRESULT>(0x800706BA); },
      "cannot be reached (the search manager's process is not there (0x800706BA))", 1},
+    {"a call to the manager failed",
+     [](CheckFacts& f) { f.manager->created = static_cast<HRESULT>(0x800706BE); },
+     "cannot be reached (a call to the search manager failed (0x800706BE))", 1},
     {"catalog cannot be opened", [](CheckFacts& f) { f.catalog->opened = E_FAIL; },
      "the index cannot be opened ((0x80004005))", 1},
     {"catalog state unknown", [](CheckFacts& f) { f.catalog->statusRead = E_FAIL; },
@@ -145,6 +148,12 @@ const VerdictCase kCases[] = {
          f.catalog->waiting->urgent = 7;
      },
      "still being built (7 items to index)", 1},
+    {"file did not come back, one item waiting",
+     [](CheckFacts& f) {
+         f.search->outcome = SearchFact::Outcome::NotBack;
+         f.catalog->waiting->notified = 1;
+     },
+     "still being built (1 item to index)", 1},
     {"search rejected",
      [](CheckFacts& f) {
          f.search->outcome = SearchFact::Outcome::QueryRejected;
