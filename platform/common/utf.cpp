@@ -1,5 +1,6 @@
 #include "utf.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -45,6 +46,8 @@ static char* putUtf8(char* to, uint32_t code) {
     return to;
 }
 
+static_assert(std::endian::native == std::endian::little, "four units are read as one word");
+
 // A unit makes at most three bytes (a pair of them four). Runs of ASCII, the most of any path,
 // go four units at a time.
 static char* putAsUtf8(char* to, const WCHAR* text, size_t length, bool unescape) {
@@ -88,7 +91,6 @@ static void appendAsUtf8(std::string& out, const WCHAR* text, size_t length, boo
 
 static std::string toUtf8(const WCHAR* text, size_t length, bool unescape) {
     std::string out;
-    out.reserve(length);
     appendAsUtf8(out, text, length, unescape);
     return out;
 }
