@@ -1,11 +1,15 @@
-// Owners of the Win32 handles the host's platform code opens, each closed by its own function.
+// Owners of the Win32 handles the host's platform code opens, each closed by its own function,
+// and what several of its files need: long paths and the system's reasons.
 #pragma once
 
 #include "platform_windows.h"
 // after windows.h, which it needs
 #include <winsvc.h>
 
+#include <string>
+
 #include "../common/unique_resource.h"
+#include "../common/utf.h"
 
 namespace tarvel::platform {
 
@@ -46,5 +50,10 @@ struct LocalMemoryTraits {
 };
 template <class T>
 using LocalMemory = UniqueResource<LocalMemoryTraits<T>>;
+
+// A path in the \\?\ form, which has no MAX_PATH limit.
+WString extendedPath(const WString& path);
+// The system's message for an error, without its final full stop.
+std::string reasonOf(DWORD error);
 
 }  // namespace tarvel::platform

@@ -1,169 +1,15 @@
 #include "../host_platform.h"
 
-#include <dirent.h>
-#include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <limits.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstring>
-#include <vector>
 
-#include "../common/unique_resource.h"
+#include "host_descriptors.h"
 
 namespace tarvel::platform {
-
-namespace {
-
-struct FolderListingTraits {
-    using Handle = DIR*;
-    static Handle empty() { return nullptr; }
-    static void close(Handle listing) { closedir(listing); }
-};
-using FolderListing = UniqueResource<FolderListingTraits>;
-
-struct DescriptorTraits {
-    using Handle = int;
-    static Handle empty() { return -1; }
-    static void close(Handle descriptor) { ::close(descriptor); }
-};
-using Descriptor = UniqueResource<DescriptorTraits>;
-
-// A folder's listing, opened through its descriptor, which the listing then owns.
-FolderListing listingOf(Descriptor descriptor) {
-    FolderListing listing;
-    if (descriptor) {
-        listing.reset(fdopendir(descriptor.get()));
-        if (listing) {
-            descriptor.release();
-        }
-    }
-    return listing;
-}
-
-}  // namespace
-
-std::vector<WString> commandLineArguments(int argc, char** argv) {
-    std::vector<WString> arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments.push_back(utf16FromFileName(argv[i]));
-    }
-    return arguments;
-}
-
-std::string textForOutput(const WString& text) {
-    return fileNameFromUtf16(text);
-}
-
-char* putForOutput(char* to, const WCHAR* text, size_t length) {
-    return putFileNameFromUtf16(to, text, length);
-}
-
-bool hasRealSearchService() {
-    return false;
-}
-
-WString defaultModulePath() {
-    char self[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string folder = ".";
-    if (length > 0) {
-        folder.assign(self, size_t(length));
-        folder = folder.substr(0, folder.find_last_of('/'));
-    }
-    return utf16FromFileName(folder + "/libtarvel-search.so");
-}
-
-WString absoluteFolder(const WString& path, std::string* problem) {
-    char resolved[PATH_MAX];
-    struct stat info {};
-    const std::string bytes = fileNameFromUtf16(path);
-    const bool found = realpath(bytes.c_str(), resolved) != nullptr;
-    if (found && stat(resolved, &info) == 0 && S_ISDIR(info.st_mode)) {
-        return utf16FromFileName(resolved);
-    }
-    if (problem != nullptr) {
-        const int error = found ? ENOTDIR : errno;
-        *problem = error == ENOENT         ? "no such folder"
-                   : error == ENOTDIR      ? "not a folder"
-                   : error == ENAMETOOLONG ? "name too long"
-                                           : std::strerror(error);
-    }
-    return WString();
-}
-
-bool filesIn(const WString& folder, std::vector<WString>& names, std::string* reason) {
-    names.clear();
-    const FolderListing directory(opendir(fileNameFromUtf16(folder).c_str()));
-    if (!directory) {
-        *reason = std::strerror(errno);
-        return false;
-    }
-    while (const dirent* entry = readdir(directory.get())) {
-        struct stat info {};
-        if (fstatat(dirfd(directory.get()), entry->d_name, &info, 0) == 0 &&
-            S_ISREG(info.st_mode)) {
-            names.push_back(utf16FromFileName(entry->d_name));
-        }
-    }
-    return true;
-}
-
-WString childPath(const WString& folder, const WString& name) {
-    if (!folder.empty() && folder.back() == u'/') {
-        return folder + name;
-    }
-    return folder + u'/' + name;
-}
-
-WString folderUrl(const WString& folder) {
-    WString url = utf16FromUtf8("file://") + folder;
-    if (url.back() != u'/') {
-        url += u'/';
-    }
-    return url;
-}
-
-bool folderOfUrl(const WString& url, WString& folder) {
-    const WString scheme = utf16FromUtf8("file://");
-    if (url.rfind(scheme, 0) != 0 || url.size() == scheme.size() || url[scheme.size()] != u'/') {
-        return false;
-    }
-    folder = url.substr(scheme.size());
-    for (WCHAR& unit : folder) {
-        unit = unit == u'\\' ? u'/' : unit;
-    }
-    while (folder.size() > 1 && folder.back() == u'/') {
-        folder.pop_back();
-    }
-    return true;
-}
-
-bool pathWithin(const WString& path, const WString& folder) {
-    if (path.rfind(folder, 0) != 0) {
-        return false;
-    }
-    return path.size() == folder.size() || folder == utf16FromUtf8("/") ||
-           path[folder.size()] == u'/';
-}
-
-bool samePath(const WString& a, const WString& b) {
-    return a == b;
-}
-
-std::string fileVersion(const WString&) {
-    return std::string();
-}
-
-ServiceStatus serviceStatus(const WString&) {
-    ServiceStatus status;
-    status.reason = "this system has no Windows service control manager";
-    return status;
-}
 
 // The walk holds one open folder, the deepest, however deep it is. Going down, the rest of the
 // folder it leaves is read ahead and the folder closed; coming back up, the folder is opened
@@ -368,36 +214,6 @@ bool FolderWalk::next() {
         return true;
     }
     return false;
-}
-
-void prepareStandardStreams() {}
-
-bool noReaderAfter(int error) {
-    return error == EPIPE;
-}
-
-ModuleLibrary::~ModuleLibrary() {
-    if (handle_ != nullptr) {
-        dlclose(handle_);
-    }
-}
-
-bool ModuleLibrary::load(const WString& path, std::string* reason) {
-    // A name without a slash would be looked for along the loader's search path.
-    std::string file = fileNameFromUtf16(path);
-    if (file.find('/') == std::string::npos) {
-        file.insert(0, "./");
-    }
-    handle_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle_ == nullptr && reason != nullptr) {
-        const char* error = dlerror();
-        *reason = error != nullptr ? error : "unknown error";
-    }
-    return handle_ != nullptr;
-}
-
-void* ModuleLibrary::symbol(const char* name) const {
-    return handle_ != nullptr ? dlsym(handle_, name) : nullptr;
 }
 
 }  // namespace tarvel::platform

@@ -1,0 +1,36 @@
+// Module files: loading one, and its version.
+#include "../host_platform.h"
+
+#include <dlfcn.h>
+
+namespace tarvel::platform {
+
+std::string fileVersion(const WString&) {
+    return std::string();
+}
+
+ModuleLibrary::~ModuleLibrary() {
+    if (handle_ != nullptr) {
+        dlclose(handle_);
+    }
+}
+
+bool ModuleLibrary::load(const WString& path, std::string* reason) {
+    // A name without a slash would be looked for along the loader's search path.
+    std::string file = fileNameFromUtf16(path);
+    if (file.find('/') == std::string::npos) {
+        file.insert(0, "./");
+    }
+    handle_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle_ == nullptr && reason != nullptr) {
+        const char* error = dlerror();
+        *reason = error != nullptr ? error : "unknown error";
+    }
+    return handle_ != nullptr;
+}
+
+void* ModuleLibrary::symbol(const char* name) const {
+    return handle_ != nullptr ? dlsym(handle_, name) : nullptr;
+}
+
+}  // namespace tarvel::platform
