@@ -25,7 +25,7 @@ bool ResultOutput::addLine(const WCHAR* line) {
     while (line[length] != 0) {
         ++length;
     }
-    const std::lock_guard<platform::Monitor> held(monitor_);
+    std::unique_lock<platform::Monitor> held(monitor_);
     if (failed_) {
         return false;
     }
@@ -34,6 +34,7 @@ bool ResultOutput::addLine(const WCHAR* line) {
         writePending();
         const std::string bytes = platform::textForOutput(WString(line, length)) + "\n";
         write(bytes.data(), bytes.size());
+        tellFailure(held);
         return !failed_;
     }
     const bool first = pending_ == 0;
@@ -52,6 +53,7 @@ bool ResultOutput::addLine(const WCHAR* line) {
         }
         monitor_.notify();
     }
+    tellFailure(held);
     return !failed_;
 }
 
@@ -59,11 +61,21 @@ void ResultOutput::write(const char* bytes, size_t size) {
     if (size == 0 || failed_) {
         return;
     }
-    platform::WriteFailure failure;
-    if (!writer_(bytes, size, &failure)) {
+    if (!writer_(bytes, size, &failure_)) {
         failed_ = true;
-        onFailure_(failure);
+        untold_ = true;
     }
+}
+
+void ResultOutput::tellFailure(std::unique_lock<platform::Monitor>& held) {
+    if (!untold_) {
+        return;
+    }
+    untold_ = false;
+    const platform::WriteFailure failure = failure_;
+    held.unlock();
+    onFailure_(failure);
+    held.lock();
 }
 
 void ResultOutput::writePending() {
@@ -73,7 +85,7 @@ void ResultOutput::writePending() {
 }
 
 void ResultOutput::flushLate() {
-    const std::lock_guard<platform::Monitor> held(monitor_);
+    std::unique_lock<platform::Monitor> held(monitor_);
     while (!ending_) {
         if (pending_ == 0) {
             monitor_.wait(-1);
@@ -84,16 +96,18 @@ void ResultOutput::flushLate() {
             monitor_.wait(wait);
         } else {
             writePending();
+            tellFailure(held);
         }
     }
 }
 
 bool ResultOutput::finish() {
     {
-        const std::lock_guard<platform::Monitor> held(monitor_);
+        std::unique_lock<platform::Monitor> held(monitor_);
         writePending();
         ending_ = true;
         monitor_.notify();
+        tellFailure(held);
     }
     flusher_.join();
     return !failed_;

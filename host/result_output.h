@@ -3,13 +3,14 @@
 // latest kLatest milliseconds after the first line waiting in it came, from a thread of its
 // own: a fast search makes few large writes, and on a slow index no line waits for long. The
 // first failed write ends the output: no line is written after it, and the failure is told
-// once, on the thread that met it.
+// once, on the thread that met it, with the output's lock released.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include "host_platform.h"
 #include "threads.h"
@@ -42,6 +43,8 @@ private:
     void write(const char* bytes, size_t size);
     void writePending();
     void flushLate();
+    // Tells a failure that a write of this thread met, with the lock released meanwhile.
+    void tellFailure(std::unique_lock<platform::Monitor>& held);
 
     Failed onFailure_;
     Writer writer_;
@@ -55,6 +58,9 @@ private:
     bool started_ = false;
     bool ending_ = false;
     std::atomic<bool> failed_{false};
+    // The failure, until the thread that met it tells it.
+    platform::WriteFailure failure_;
+    bool untold_ = false;
 };
 
 }  // namespace tarvel::host

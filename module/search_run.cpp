@@ -67,9 +67,14 @@ HRESULT SearchRun::walkRows(Rowset& rowset, const DynamicAccessor& accessor, Hos
     while (hr == S_OK) {
         const WCHAR* text = single.text();
         if (text == nullptr) {
-            // A line longer than any path Windows hands over is an error, never a cut.
             buildLine(accessor, line);
-            text = line.whole() ? line.text() : kErrorReading;
+            if (!line.whole()) {
+                // A line longer than any path Windows hands over is an error, never a cut; it
+                // goes to the host from the line's own room, as every line does.
+                line.clear();
+                line.append(kErrorReading);
+            }
+            text = line.text();
         }
         callback(info, HostOutputLine, const_cast<WCHAR*>(text));
         hr = rowset.moveToNextRow();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/unique_resource.h"
 #include "common/utf.h"
 
 namespace tarvel::platform {
@@ -30,8 +31,9 @@ WString defaultModulePath();
 // such folder", "not a folder", "name too long", or the system's reason.
 WString absoluteFolder(const WString& path, std::string* problem = nullptr);
 
-// The names of the files (not folders) directly in folder, in no particular order, into names;
-// false, with the system's reason, when the folder cannot be listed.
+// The names of the files (not folders) directly in folder that an index holds, in no particular
+// order, into names: on Windows not those hidden, system, temporary, offline or online only.
+// False, with the system's reason, when the folder cannot be listed or its files not reached.
 bool filesIn(const WString& folder, std::vector<WString>& names, std::string* reason);
 // The path of the item name in folder.
 WString childPath(const WString& folder, const WString& name);
@@ -62,11 +64,12 @@ ServiceStatus serviceStatus(const WString& name);
 
 // A walk of every file and folder below a root (not the root itself, not following links),
 // depth first in the order the system lists them, one item at a time, at any depth and path
-// length, and nothing of the items it has passed. On POSIX systems it holds one open folder
-// whatever the depth (and the names still to come of each folder above it), on Windows one
-// search for each level. A folder whose entries cannot be read or searched is reported to
-// unreadable, with the system's reason, as the walk meets it; what can be listed of it still
-// is.
+// length, and nothing of the items it has passed. On POSIX systems it holds the root and one
+// open folder whatever the depth (and the names still to come of each folder above it), on
+// Windows one search for each level. A folder whose entries cannot be read or searched is
+// reported to unreadable, with the system's reason, as the walk meets it; what can be listed of
+// it still is. So is a folder that moved away while it was walked, below which nothing more can
+// be reached.
 class FolderWalk {
 public:
     using Unreadable = std::function<void(const WString& folder, const std::string& reason)>;
@@ -105,21 +108,21 @@ void writeError(const std::string& bytes);
 // would translate newlines); done once, before the first write.
 void prepareStandardStreams();
 
-// A loaded module file, unloaded when the holder ends.
+// A loaded module file, unloaded when the holder ends or another is loaded in its place.
 class ModuleLibrary {
 public:
-    ModuleLibrary() = default;
-    ModuleLibrary(const ModuleLibrary&) = delete;
-    ModuleLibrary& operator=(const ModuleLibrary&) = delete;
-    ~ModuleLibrary();
-
     // False with a reason when the file cannot be loaded. A bare name is a file in the current
     // folder, never one the loader finds elsewhere.
     bool load(const WString& path, std::string* reason);
     void* symbol(const char* name) const;
 
 private:
-    void* handle_ = nullptr;
+    struct HandleTraits {
+        using Handle = void*;
+        static Handle empty() { return nullptr; }
+        static void close(Handle module);  // FreeLibrary or dlclose
+    };
+    UniqueResource<HandleTraits> handle_;
 };
 
 }  // namespace tarvel::platform

@@ -11,6 +11,9 @@
 #include "host_platform.h"
 #include "platform_support.h"
 #include "test_threads.h"
+#ifdef _WIN32
+#include "windows/win32_handles.h"
+#endif
 
 namespace tarvel {
 namespace {
@@ -252,6 +255,21 @@ TEST(FolderUrls, AFolderAndItsFileUrlNameEachOther) {
     WString none;
     EXPECT_FALSE(platform::folderOfUrl(utf16FromUtf8("http://x/"), none));
 }
+
+#ifdef _WIN32
+TEST(WindowsPaths, LongPathsOfDrivesAndSharesAndTheFilesAnIndexHolds) {
+    EXPECT_EQ(L"\\\\?\\C:\\a", platform::extendedPath(L"C:\\a"));
+    EXPECT_EQ(L"\\\\?\\UNC\\server\\share\\a", platform::extendedPath(L"\\\\server\\share\\a"));
+    EXPECT_EQ(L"\\\\?\\C:\\a", platform::extendedPath(L"\\\\?\\C:\\a"));
+    EXPECT_TRUE(platform::indexedFile(FILE_ATTRIBUTE_NORMAL));
+    EXPECT_TRUE(platform::indexedFile(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY));
+    for (const DWORD skipped : {DWORD(FILE_ATTRIBUTE_DIRECTORY), DWORD(FILE_ATTRIBUTE_HIDDEN),
+                                DWORD(FILE_ATTRIBUTE_SYSTEM), DWORD(FILE_ATTRIBUTE_TEMPORARY),
+                                DWORD(FILE_ATTRIBUTE_OFFLINE), DWORD(0x40000), DWORD(0x400000)}) {
+        EXPECT_FALSE(platform::indexedFile(FILE_ATTRIBUTE_ARCHIVE | skipped)) << skipped;
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace tarvel

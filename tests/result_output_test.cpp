@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ struct Sink {
     std::atomic<int> writes{0};
     bool fails = false;
     std::vector<std::string> failures;
+    // Runs as a failure is told: the output is free to use by then.
+    std::function<void()> onFailure;
 
     ResultOutput::Writer writer() {
         return [this](const char* out, size_t size, platform::WriteFailure* failure) {
@@ -31,8 +34,12 @@ struct Sink {
         };
     }
     ResultOutput::Failed failed() {
-        return
-            [this](const platform::WriteFailure& failure) { failures.push_back(failure.reason); };
+        return [this](const platform::WriteFailure& failure) {
+            failures.push_back(failure.reason);
+            if (onFailure) {
+                onFailure();
+            }
+        };
     }
 };
 
@@ -80,6 +87,8 @@ TEST(ResultOutput, TheFirstFailedWriteEndsTheOutputAndIsToldOnce) {
     sink.fails = true;
     ResultOutput output(sink.failed(), sink.writer());
     const std::basic_string<WCHAR> line(999, u'q');
+    bool refusedInside = false;
+    sink.onFailure = [&] { refusedInside = !output.addLine(line.c_str()); };
     int accepted = 0;
     while (output.addLine(line.c_str()) && accepted < 1000) {
         ++accepted;
@@ -89,6 +98,7 @@ TEST(ResultOutput, TheFirstFailedWriteEndsTheOutputAndIsToldOnce) {
     EXPECT_FALSE(output.finish());
     EXPECT_EQ(1, sink.writes.load());
     EXPECT_EQ(std::vector<std::string>{"No space left on device"}, sink.failures);
+    EXPECT_TRUE(refusedInside);
 }
 
 }  // namespace

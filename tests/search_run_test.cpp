@@ -305,11 +305,23 @@ TEST_F(SearchRunTest, LinesUpTo32767UnitsArriveWholeAndLongerOnesAreErrorsNeverC
     EXPECT_EQ(0, world_.search());
     ModuleAllocatorProbe::failAllocation(0);
     EXPECT_EQ((Lines{kError, TARVEL_UTF16("C:\\a"), kError}), world_.host.lines);
+    // The error goes to the host from the line's own room, as every line does.
+    EXPECT_EQ(std::vector<const void*>(3, world_.host.lineAddresses[1]), world_.host.lineAddresses);
 }
 
 TEST_F(SearchRunTest, TruncatedValueIsPrintedAsTheProviderCutIt) {
     EXPECT_EQ(Lines{TARVEL_UTF16("C:\\lo")},
               searchLines(oneColumn(DBTYPE_WSTR, 5, {Cell::ofText(TARVEL_UTF16("C:\\long"))})));
+    // Cut in a field of eight units that the length field follows at once: the provider's
+    // length, beyond the field, is no reason to read past its end, and the cut text goes to the
+    // host where it lies, as a whole one does.
+    world_.reset();
+    EXPECT_EQ((Lines{TARVEL_UTF16("C:\\long"), TARVEL_UTF16("C:\\a")}),
+              searchLines(oneColumn(DBTYPE_WSTR, 7,
+                                    {Cell::ofText(TARVEL_UTF16("C:\\longer")),
+                                     Cell::ofText(TARVEL_UTF16("C:\\a"))})));
+    ASSERT_EQ(2u, world_.host.lineAddresses.size());
+    EXPECT_EQ(world_.host.lineAddresses[0], world_.host.lineAddresses[1]);
 }
 
 TEST_F(SearchRunTest, TeardownAfterANormalEndReleasesResultsCommandSessionTextDataSource) {

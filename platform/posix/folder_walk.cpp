@@ -11,10 +11,14 @@
 
 namespace tarvel::platform {
 
-// The walk holds one open folder, the deepest, however deep it is. Going down, the rest of the
-// folder it leaves is read ahead and the folder closed; coming back up, the folder is opened
-// again as ".." of the one below and known by its device and inode, so that a folder moved
-// away meanwhile is not taken for it. Every level's folder path is the start of the current
+// The walk holds one open folder, the deepest, however deep it is, and the root. Going down,
+// the rest of the folder it leaves is read ahead and the folder closed. Coming back up, the
+// folder is opened again as ".." of the one below and known by its device and inode; where
+// ".." cannot be had or names another folder (the one below was moved, or lost its search
+// permission), the folder is reopened from the root a name at a time, each known by its device
+// and inode, so that no path handed to the system grows with the depth and only a folder that
+// really moved is taken for gone. A folder that can be listed but not searched keeps its
+// parent's descriptor while it is listed. Every level's folder path is the start of the current
 // item's path.
 struct FolderWalk::State {
     struct Level {
@@ -23,10 +27,14 @@ struct FolderWalk::State {
         size_t pathLength = 0;
         dev_t device = 0;
         ino_t inode = 0;
+        // Whether the walk goes into its folders: not for one that cannot be searched, nor once
+        // it cannot be reached again.
         bool searchable = true;
+        Descriptor parent;  // held while a folder that cannot be searched is listed
     };
     std::vector<Level> levels;
     Unreadable unreadable;
+    Descriptor root;
     // The deepest folder: its listing while it is read, or the folder alone once it is read.
     FolderListing listing;
     Descriptor folder;
@@ -45,6 +53,10 @@ struct FolderWalk::State {
     void readAhead();
     void enter();
     void leave();
+    // The folder of the deepest level, opened again from the root; empty when one on the way
+    // moved or cannot be searched any more, which is reported once, and below which nothing
+    // more is entered.
+    Descriptor reopen();
 };
 
 namespace {
@@ -62,27 +74,55 @@ char typeOf(const dirent& entry) {
 
 }  // namespace
 
+namespace {
+
+// How a folder is opened again on the way up: to find what lies in it, never to list it, since
+// the rest of its names were read ahead; so it needs no permission to read.
+constexpr int kKnown = O_PATH | O_DIRECTORY | O_CLOEXEC;
+
+bool sameFolder(int descriptor, dev_t device, ino_t inode) {
+    struct stat info {};
+    return descriptor >= 0 && fstat(descriptor, &info) == 0 && info.st_dev == device &&
+           info.st_ino == inode;
+}
+
+Descriptor duplicate(int descriptor) {
+    return Descriptor(descriptor >= 0 ? fcntl(descriptor, F_DUPFD_CLOEXEC, 0) : -1);
+}
+
+}  // namespace
+
 bool FolderWalk::State::push(Descriptor opened, size_t pathLength) {
     struct stat info {};
-    FolderListing read;
-    if (fstat(opened.get(), &info) != 0 || !(read = listingOf(std::move(opened)))) {
+    if (fstat(opened.get(), &info) != 0) {
         report(pathLength, std::strerror(errno));
         return false;
+    }
+    // A folder that can be listed but not searched: its names are known, nothing below them,
+    // and ".." cannot be opened from it.
+    const bool searchable = faccessat(opened.get(), ".", X_OK, AT_EACCESS) == 0;
+    const int unsearchable = errno;
+    FolderListing read = listingOf(std::move(opened));
+    if (!read) {
+        report(pathLength, std::strerror(errno));
+        return false;
+    }
+    Level level;
+    level.pathLength = pathLength;
+    level.device = info.st_dev;
+    level.inode = info.st_ino;
+    level.searchable = searchable;
+    if (!searchable) {
+        report(pathLength, std::strerror(unsearchable));
+        if (!levels.empty()) {
+            level.parent = duplicate(descriptor());
+        }
     }
     // The folder above is read ahead by now, or no longer open.
     if (listing) {
         readAhead();
     }
     folder.reset();
-    Level level;
-    level.pathLength = pathLength;
-    level.device = info.st_dev;
-    level.inode = info.st_ino;
-    // A folder that can be listed but not searched: its names are known, nothing below them.
-    level.searchable = faccessat(dirfd(read.get()), ".", X_OK, AT_EACCESS) == 0;
-    if (!level.searchable) {
-        report(pathLength, std::strerror(errno));
-    }
     listing = std::move(read);
     levels.push_back(std::move(level));
     return true;
@@ -116,34 +156,44 @@ void FolderWalk::State::enter() {
 }
 
 void FolderWalk::State::leave() {
-    Descriptor up;
-    if (levels.size() > 1) {
-        up.reset(openat(descriptor(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Descriptor up = std::move(levels.back().parent);
+    if (!up && levels.size() > 1) {
+        up.reset(openat(descriptor(), "..", kKnown));
     }
     listing.reset();
     folder.reset();
     levels.pop_back();
-    if (levels.empty()) {
+    // A level cut off from the root lists the rest of its names without a folder.
+    if (levels.empty() || !levels.back().searchable) {
         return;
     }
-    Level& level = levels.back();
-    const auto isLevel = [&level](const Descriptor& opened) {
-        struct stat info {};
-        return opened && fstat(opened.get(), &info) == 0 && info.st_dev == level.device &&
-               info.st_ino == level.inode;
-    };
-    if (!isLevel(up)) {
-        // The folder below moved, or could not be read on: the path may still name this one.
-        const std::string bytes = fileNameFromUtf16(path.substr(0, level.pathLength));
-        up.reset(open(bytes.empty() ? "/" : bytes.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const Level& level = levels.back();
+    folder = sameFolder(up.get(), level.device, level.inode) ? std::move(up) : reopen();
+}
+
+Descriptor FolderWalk::State::reopen() {
+    Descriptor at = duplicate(root.get());
+    for (size_t i = 0;; ++i) {
+        Level& level = levels[i];
+        if (!sameFolder(at.get(), level.device, level.inode)) {
+            report(level.pathLength, at || errno == ENOENT || errno == ENOTDIR
+                                         ? "moved or removed while it was searched"
+                                         : std::strerror(errno));
+            // Its names are known; what lies below the rest of them, or of any folder below it
+            // on the way, is not.
+            for (size_t j = i; j < levels.size(); ++j) {
+                levels[j].searchable = false;
+            }
+            return Descriptor();
+        }
+        if (i + 1 == levels.size()) {
+            return at;
+        }
+        const size_t start = level.pathLength + 1;
+        const std::string name =
+            fileNameFromUtf16(path.substr(start, levels[i + 1].pathLength - start));
+        at.reset(openat(at.get(), name.c_str(), kKnown | O_NOFOLLOW));
     }
-    if (!isLevel(up)) {
-        // Its names are known; what lies below the rest of them is not.
-        report(level.pathLength, "moved or removed while it was searched");
-        level.searchable = false;
-        return;
-    }
-    folder = std::move(up);
 }
 
 FolderWalk::FolderWalk(const WString& root, Unreadable unreadable)
@@ -151,11 +201,12 @@ FolderWalk::FolderWalk(const WString& root, Unreadable unreadable)
     State& state = *state_;
     state.unreadable = std::move(unreadable);
     state.path = root == WString(1, u'/') ? WString() : root;
-    Descriptor opened(open(fileNameFromUtf16(root).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Descriptor opened = openFolder(fileNameFromUtf16(root), O_RDONLY);
     if (!opened) {
         state.report(state.path.size(), std::strerror(errno));
         return;
     }
+    state.root = duplicate(opened.get());
     state.push(std::move(opened), state.path.size());
 }
 

@@ -37,4 +37,9 @@ inline FolderListing listingOf(Descriptor descriptor) {
     return listing;
 }
 
+// The folder at path, opened with access (O_RDONLY to list it, O_PATH to know it) however long
+// the path is: past the system's limit on a path, an absolute one is followed from / a name at
+// a time. An empty holder, with errno set, when it cannot be opened.
+Descriptor openFolder(const std::string& path, int access);
+
 }  // namespace tarvel::platform

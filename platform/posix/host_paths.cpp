@@ -3,11 +3,13 @@
 #include "../host_platform.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "host_descriptors.h"
@@ -25,16 +27,75 @@ WString defaultModulePath() {
     return utf16FromFileName(folder + "/libtarvel-search.so");
 }
 
+Descriptor openFolder(const std::string& path, int access) {
+    const int flags = access | O_DIRECTORY | O_CLOEXEC;
+    Descriptor folder(open(path.c_str(), flags));
+    if (folder || errno != ENAMETOOLONG || path.empty() || path[0] != '/') {
+        return folder;
+    }
+    // Each folder on the way needs only to be searched; the last is opened as asked.
+    folder.reset(open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    for (size_t start = 1; folder && start < path.size();) {
+        const size_t end = std::min(path.find('/', start), path.size());
+        const size_t next = path.find_first_not_of('/', end);
+        if (end > start) {
+            const std::string name = path.substr(start, end - start);
+            const bool last = next == std::string::npos;
+            folder.reset(openat(folder.get(), name.c_str(),
+                                last ? flags : O_PATH | O_DIRECTORY | O_CLOEXEC));
+        }
+        start = end + 1;
+    }
+    return folder;
+}
+
+namespace {
+
+// The absolute form of a path too long for realpath, made from its names: without . and
+// doubled slashes; empty for one that goes up by .., which only the system can resolve.
+std::string longAbsolute(const std::string& path) {
+    std::string absolute;
+    if (path.empty() || path[0] != '/') {
+        char* current = getcwd(nullptr, 0);
+        if (current == nullptr) {
+            return std::string();
+        }
+        absolute = current;
+        free(current);
+    }
+    for (size_t start = 0; start < path.size();) {
+        const size_t end = std::min(path.find('/', start), path.size());
+        const std::string name = path.substr(start, end - start);
+        if (name == "..") {
+            return std::string();
+        }
+        if (!name.empty() && name != ".") {
+            absolute.append(1, '/').append(name);
+        }
+        start = end + 1;
+    }
+    return absolute.empty() ? std::string("/") : absolute;
+}
+
+}  // namespace
+
 WString absoluteFolder(const WString& path, std::string* problem) {
-    char resolved[PATH_MAX];
-    struct stat info {};
     const std::string bytes = fileNameFromUtf16(path);
-    const bool found = realpath(bytes.c_str(), resolved) != nullptr;
-    if (found && stat(resolved, &info) == 0 && S_ISDIR(info.st_mode)) {
+    std::string resolved;
+    if (char* found = realpath(bytes.c_str(), nullptr)) {
+        resolved = found;
+        free(found);
+    } else if (errno == ENAMETOOLONG) {
+        resolved = longAbsolute(bytes);
+        errno = ENAMETOOLONG;
+    }
+    struct stat info {};
+    const Descriptor folder = resolved.empty() ? Descriptor() : openFolder(resolved, O_PATH);
+    if (folder && fstat(folder.get(), &info) == 0 && S_ISDIR(info.st_mode)) {
         return utf16FromFileName(resolved);
     }
     if (problem != nullptr) {
-        const int error = found ? ENOTDIR : errno;
+        const int error = errno;
         *problem = error == ENOENT         ? "no such folder"
                    : error == ENOTDIR      ? "not a folder"
                    : error == ENAMETOOLONG ? "name too long"
@@ -45,17 +106,28 @@ WString absoluteFolder(const WString& path, std::string* problem) {
 
 bool filesIn(const WString& folder, std::vector<WString>& names, std::string* reason) {
     names.clear();
-    const FolderListing directory(opendir(fileNameFromUtf16(folder).c_str()));
+    const FolderListing directory = listingOf(openFolder(fileNameFromUtf16(folder), O_RDONLY));
     if (!directory) {
         *reason = std::strerror(errno);
         return false;
     }
+    errno = 0;
     while (const dirent* entry = readdir(directory.get())) {
         struct stat info {};
-        if (fstatat(dirfd(directory.get()), entry->d_name, &info, 0) == 0 &&
-            S_ISREG(info.st_mode)) {
-            names.push_back(utf16FromFileName(entry->d_name));
+        if (fstatat(dirfd(directory.get()), entry->d_name, &info, 0) == 0) {
+            if (S_ISREG(info.st_mode)) {
+                names.push_back(utf16FromFileName(entry->d_name));
+            }
+        } else if (errno != ENOENT) {
+            // A folder that can be listed but not searched: its files cannot be reached.
+            *reason = std::strerror(errno);
+            return false;
         }
+        errno = 0;
+    }
+    if (errno != 0) {
+        *reason = std::strerror(errno);
+        return false;
     }
     return true;
 }

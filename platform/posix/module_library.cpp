@@ -9,10 +9,8 @@ std::string fileVersion(const WString&) {
     return std::string();
 }
 
-ModuleLibrary::~ModuleLibrary() {
-    if (handle_ != nullptr) {
-        dlclose(handle_);
-    }
+void ModuleLibrary::HandleTraits::close(Handle module) {
+    dlclose(module);
 }
 
 bool ModuleLibrary::load(const WString& path, std::string* reason) {
@@ -21,16 +19,16 @@ bool ModuleLibrary::load(const WString& path, std::string* reason) {
     if (file.find('/') == std::string::npos) {
         file.insert(0, "./");
     }
-    handle_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle_ == nullptr && reason != nullptr) {
+    handle_.reset(dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL));
+    if (!handle_ && reason != nullptr) {
         const char* error = dlerror();
         *reason = error != nullptr ? error : "unknown error";
     }
-    return handle_ != nullptr;
+    return static_cast<bool>(handle_);
 }
 
 void* ModuleLibrary::symbol(const char* name) const {
-    return handle_ != nullptr ? dlsym(handle_, name) : nullptr;
+    return handle_ ? dlsym(handle_.get(), name) : nullptr;
 }
 
 }  // namespace tarvel::platform

@@ -7,10 +7,23 @@
 namespace tarvel::platform {
 
 WString extendedPath(const WString& path) {
-    if (path.rfind(L"\\\\", 0) == 0) {
+    if (path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0) {
         return path;
     }
+    if (path.rfind(L"\\\\", 0) == 0) {
+        return L"\\\\?\\UNC\\" + path.substr(2);  // \\server\share\... names a share
+    }
     return L"\\\\?\\" + path;
+}
+
+bool indexedFile(DWORD attributes) {
+    // Cloud placeholders whose data is not on the disk, as OneDrive leaves them.
+    constexpr DWORD kRecallOnOpen = 0x40000;
+    constexpr DWORD kRecallOnDataAccess = 0x400000;
+    constexpr DWORD kSkipped = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
+                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_TEMPORARY |
+                               FILE_ATTRIBUTE_OFFLINE | kRecallOnOpen | kRecallOnDataAccess;
+    return (attributes & kSkipped) == 0;
 }
 
 WString defaultModulePath() {
@@ -71,7 +84,7 @@ bool filesIn(const WString& folder, std::vector<WString>& names, std::string* re
         return false;
     }
     do {
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        if (indexedFile(found.dwFileAttributes)) {
             names.push_back(found.cFileName);
         }
     } while (FindNextFileW(search.get(), &found));

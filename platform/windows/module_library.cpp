@@ -29,25 +29,24 @@ std::string fileVersion(const WString& path) {
            std::to_string(LOWORD(fixed->dwFileVersionLS));
 }
 
-ModuleLibrary::~ModuleLibrary() {
-    if (handle_ != nullptr) {
-        FreeLibrary(static_cast<HMODULE>(handle_));
-    }
+void ModuleLibrary::HandleTraits::close(Handle module) {
+    FreeLibrary(static_cast<HMODULE>(module));
 }
 
 bool ModuleLibrary::load(const WString& path, std::string* reason) {
     // A bare name would be looked for along the loader's search path.
     const bool bare = path.find_first_of(L"\\/:") == WString::npos;
-    handle_ = LoadLibraryW((bare ? L".\\" + path : path).c_str());
-    if (handle_ == nullptr && reason != nullptr) {
-        *reason = "error " + std::to_string(GetLastError());
+    handle_.reset(LoadLibraryW((bare ? L".\\" + path : path).c_str()));
+    if (!handle_ && reason != nullptr) {
+        const DWORD error = GetLastError();
+        *reason = reasonOf(error) + " (error " + std::to_string(error) + ")";
     }
-    return handle_ != nullptr;
+    return static_cast<bool>(handle_);
 }
 
 void* ModuleLibrary::symbol(const char* name) const {
-    return handle_ != nullptr
-               ? reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name))
+    return handle_
+               ? reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_.get()), name))
                : nullptr;
 }
 

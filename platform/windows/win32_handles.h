@@ -51,8 +51,12 @@ struct LocalMemoryTraits {
 template <class T>
 using LocalMemory = UniqueResource<LocalMemoryTraits<T>>;
 
-// A path in the \\?\ form, which has no MAX_PATH limit.
+// A path in the \\?\ form (\\?\UNC\ for a share), which has no MAX_PATH limit.
 WString extendedPath(const WString& path);
+// Whether a file with these attributes is one Windows Search holds: not a folder, nor hidden,
+// system, temporary, offline or a cloud placeholder whose data is not on the disk
+// (desktop.ini, Thumbs.db, a OneDrive file online only).
+bool indexedFile(DWORD attributes);
 // The system's message for an error, without its final full stop.
 std::string reasonOf(DWORD error);
 
