@@ -71,6 +71,10 @@ struct RowsetFact {
     HRESULT described = S_OK;
     std::string failedStep;
     std::vector<ColumnFact> columns;
+    // The rows the check's own walk fetched, and the code that ended the walk:
+    // DB_S_ENDOFROWSET at the normal end, QUERY_E_TIMEDOUT where the index was too slow.
+    size_t rows = 0;
+    HRESULT walked = S_OK;
 };
 
 struct SearchFact {

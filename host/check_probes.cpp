@@ -231,6 +231,15 @@ RowsetFact describeRowset(const WString& sql) {
         }
         fact.columns.push_back(column);
     }
+    // The rows as the module walks them: a slow or failing index shows in the code that ends
+    // the walk, which the module keeps to itself.
+    Rowset& rows = command.results();
+    HRESULT walked = rows.moveToFirstRow();
+    while (walked == S_OK) {
+        ++fact.rows;
+        walked = rows.moveToNextRow();
+    }
+    fact.walked = walked;
     command.closeResults();
     command.close();
     return fact;

@@ -6,14 +6,15 @@
 #include <string>
 
 #include "check_facts.h"
+#include "check_names.h"
 #include "check_verdict.h"
 
 namespace tarvel::host {
 
 std::string reportText(const CheckFacts& facts, const Verdict& verdict);
 std::string reportJson(const CheckFacts& facts, const Verdict& verdict);
-
-// A DBTYPE as the platform names it: "DBTYPE_WSTR", "DBTYPE_BYREF|DBTYPE_WSTR".
-std::string typeName(DBTYPE type);
+// The object of a check that could not begin (a folder that is not there, a stand-in that
+// cannot start): every finding null, and the message as its verdict with its exit status.
+std::string reportJsonOfRefusal(bool standIn, const std::string& message, int exitStatus);
 
 }  // namespace tarvel::host

@@ -1,5 +1,6 @@
 #include "check_verdict.h"
 
+#include "check_names.h"
 #include "com_text.h"
 
 namespace tarvel::host {
@@ -23,10 +24,6 @@ const char kRemedyNotRegistered[] =
     "the Windows Search service is installed, but its search manager is not registered: repair "
     "Windows Search by turning the Windows feature \"Windows Search\" off and on again (or run: "
     "sfc /scannow), then check again";
-
-std::string out(const WString& text) {
-    return platform::textForOutput(text);
-}
 
 }  // namespace
 
@@ -59,75 +56,116 @@ std::string pausedReasonText(CatalogPausedReason reason) {
 
 namespace {
 
-// The service as the service control manager tells it; empty when it lets a search go on.
-std::string serviceProblem(const platform::ServiceStatus& service) {
-    if (!service.queried) {
-        return std::string();  // nothing known: the search manager will tell
+// What one probe found wrong: the problem with its remedy, and what is said of it as a note
+// when the test search came back all the same (the problem itself when note is empty).
+struct Finding {
+    std::string problem;
+    std::string note;
+};
+
+Finding moduleProblem(const ModuleFact& module) {
+    if (!module.loaded) {
+        return {"the module cannot be loaded (" + shown(module.loadError) +
+                    "): copy tarvel-search.dll from the package again",
+                {}};
     }
-    if (!service.installed) {
-        return kRemedyNotInstalled;
+    if (!module.exportsEntry) {
+        return {
+            "the module file is not a Tarvel search module: copy tarvel-search.dll from the "
+            "package again",
+            {}};
     }
-    if (service.disabled) {
-        return kRemedyDisabled;
-    }
-    return service.running ? std::string() : kRemedyStopped;
+    return {};
 }
 
-std::string managerProblem(const CheckFacts& facts) {
+// The service as the service control manager tells it.
+Finding serviceProblem(const platform::ServiceStatus& service) {
+    if (!service.queried) {
+        return {};  // nothing known: the search manager will tell
+    }
+    if (!service.installed) {
+        return {kRemedyNotInstalled, {}};
+    }
+    if (service.disabled) {
+        return {kRemedyDisabled, {}};
+    }
+    if (service.running) {
+        return {};
+    }
+    return {kRemedyStopped,
+            "the service control manager reported the Windows Search service stopped, yet the "
+            "search came back (the service starts when a search asks for it): to have it start "
+            "by itself, in a command prompt run as administrator run: sc.exe config WSearch "
+            "start= delayed-auto"};
+}
+
+Finding managerProblem(const CheckFacts& facts) {
     const HRESULT hr = facts.manager->created;
     if (SUCCEEDED(hr)) {
-        return std::string();
+        return {};
     }
     if (hr == kServiceDisabled) {
-        return kRemedyDisabled;
+        return {kRemedyDisabled, {}};
     }
     if (hr == REGDB_E_CLASSNOTREG) {
         const bool installed = facts.service && facts.service->queried && facts.service->installed;
-        return installed ? kRemedyNotRegistered : kRemedyNotInstalled;
+        return {installed ? kRemedyNotRegistered : kRemedyNotInstalled, {}};
     }
-    return "Windows Search cannot be reached (" + describeResult(hr) +
-           "): check in services.msc that \"Windows Search\" runs, then check again";
+    return {"Windows Search cannot be reached (" + describeResult(hr) +
+                "): check in services.msc that \"Windows Search\" runs, then check again",
+            {}};
 }
 
-std::string catalogProblem(const CatalogFact& catalog) {
+Finding catalogProblem(const CatalogFact& catalog) {
     if (FAILED(catalog.opened)) {
-        return "the index cannot be opened (" + describeResult(catalog.opened) +
-               "): rebuild it in Indexing Options > Advanced > Rebuild";
+        return {"the index cannot be opened (" + describeResult(catalog.opened) +
+                    "): rebuild it in Indexing Options > Advanced > Rebuild",
+                {}};
     }
     if (FAILED(catalog.statusRead)) {
-        return std::string();
+        return {};
     }
     switch (catalog.status) {
         case CATALOG_STATUS_PAUSED:
-            return "indexing is paused, so what changed since is not found yet: " +
-                   pausedReasonText(catalog.pausedReason);
+            return {"indexing is paused, so what changed since is not found yet: " +
+                        pausedReasonText(catalog.pausedReason),
+                    {}};
         case CATALOG_STATUS_RECOVERING:
-            return "the index is being recovered and may miss items until it is done: wait, "
-                   "Indexing Options shows when indexing is complete";
+            return {
+                "the index is being recovered and may miss items until it is done: wait, "
+                "Indexing Options shows when indexing is complete",
+                {}};
         case CATALOG_STATUS_SHUTTING_DOWN:
-            return "the indexer is shutting down: start the service again in a command prompt "
-                   "run as administrator with: sc.exe start WSearch";
+            return {
+                "the indexer is shutting down: start the service again in a command prompt "
+                "run as administrator with: sc.exe start WSearch",
+                {}};
         default:
-            return std::string();
+            return {};
     }
 }
 
-std::string folderProblem(const FolderFact& folder, bool standIn) {
-    const std::string path = out(folder.path);
+Finding folderProblem(const FolderFact& folder, bool standIn) {
+    const std::string path = shown(folder.path);
     if (!folder.readable) {
-        return path + " cannot be read (" + folder.readError +
-               "), so neither the index nor this check can see what is in it: give your "
-               "account permission to read it, then check again";
+        return {path + " cannot be read (" + shown(folder.readError) +
+                    "), so neither the index nor this check can see what is in it: give your "
+                    "account permission to read it, then check again",
+                {}};
     }
     if (FAILED(folder.scopeAsked) || folder.included) {
-        return std::string();
+        return {};
     }
-    return path + " is not in the indexed locations, so nothing in it is found: " +
-           (standIn ? std::string("the stand-in service indexes only its --index folder and "
-                                  "what lies below it; give --index a folder that holds it")
-                    : std::string("add it in Indexing Options > Modify (on Windows 11 also "
-                                  "under Settings > Privacy & security > Searching Windows), "
-                                  "then wait until indexing is complete"));
+    const std::string remedy =
+        standIn ? "the stand-in service indexes only its --index folder and what lies below it; "
+                  "give --index a folder that holds it"
+                : "add it in Indexing Options > Modify (on Windows 11 also under Settings > "
+                  "Privacy & security > Searching Windows), then wait until indexing is complete";
+    return {path + " is not in the indexed locations, so nothing in it is found: " + remedy,
+            path +
+                " is not in the indexed locations as the crawl scope answers, yet its file "
+                "came back: to be sure that what changes in it is found, " +
+                remedy};
 }
 
 // Whether the index is still being built, and how many items wait.
@@ -144,22 +182,59 @@ bool stillBuilding(const CheckFacts& facts, long long* waiting) {
     return crawling || *waiting > 0;
 }
 
+std::string count(size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// A test search that did not come back, when the provider's rows said why: the index too slow
+// to serve them, or failing to.
+std::string rowsetProblem(const RowsetFact& rowset, const std::string& name) {
+    if (FAILED(rowset.described)) {
+        return "the provider fails the search for " + name + ": " + rowset.failedStep +
+               " failed (" + describeResult(rowset.described) +
+               "): check in services.msc that \"Windows Search\" runs, then check again; if it "
+               "goes on failing, rebuild the index (Indexing Options > Advanced > Rebuild)";
+    }
+    if (rowset.walked == kQueryTimedOut) {
+        return "the index is too slow: fetching the rows of the search for " + name +
+               " ended after " + count(rowset.rows, "row", "rows") + ": " +
+               describeResult(rowset.walked) +
+               ", which Windows Search answers when it cannot serve them within about 30 "
+               "seconds: wait until the computer is idle and Indexing Options says indexing is "
+               "complete, then check again; if it stays slow, rebuild the index (Advanced > "
+               "Rebuild)";
+    }
+    if (FAILED(rowset.walked)) {
+        return "the index fails the search for " + name + ": fetching its rows failed after " +
+               count(rowset.rows, "row", "rows") + " (" + describeResult(rowset.walked) +
+               "): rebuild the index in Indexing Options > Advanced > Rebuild, then check again";
+    }
+    return std::string();
+}
+
 std::string searchProblem(const CheckFacts& facts) {
     const SearchFact& search = *facts.search;
-    const std::string name = out(search.file);
-    const std::string folder = out(facts.folder->path);
+    const std::string name = shown(search.file);
+    const std::string folder = shown(facts.folder->path);
     switch (search.outcome) {
         case SearchFact::Outcome::QueryRejected:
             return "the query helper does not accept a search for " + name + " (" +
                    describeResult(search.rejected) +
                    "): send the output of tarvel-host --check --json to the module's makers";
         case SearchFact::Outcome::OnlyMessages:
-            return "the search for " + name + " came back only as the module's messages, such as " +
-                   out(search.sample.front()) +
+            return "the search for " + name + " came back only as the module's messages" +
+                   (search.sample.empty() ? std::string()
+                                          : ", such as " + shown(search.sample.front())) +
                    ": the provider delivers the path in a form the module cannot print (a "
                    "binding problem); send the output of tarvel-host --check --json to the "
                    "module's makers";
         case SearchFact::Outcome::NotBack: {
+            if (search.rowset) {
+                std::string problem = rowsetProblem(*search.rowset, name);
+                if (!problem.empty()) {
+                    return problem;
+                }
+            }
             long long waiting = 0;
             if (stillBuilding(facts, &waiting)) {
                 return "the index is still being built (" + std::to_string(waiting) +
@@ -176,6 +251,11 @@ std::string searchProblem(const CheckFacts& facts) {
     }
 }
 
+bool cameBack(const CheckFacts& facts) {
+    return facts.search && (facts.search->outcome == SearchFact::Outcome::CameBack ||
+                            facts.search->outcome == SearchFact::Outcome::CameBackCut);
+}
+
 // What the verdict adds when searching works but the test was not all it could be.
 std::string note(const CheckFacts& facts) {
     if (!facts.search) {
@@ -188,7 +268,7 @@ std::string note(const CheckFacts& facts) {
             return " (no file in the folder to try it with: a name that holds \" cannot be "
                    "searched as a quoted phrase)";
         case SearchFact::Outcome::CameBackCut:
-            return ", but the path of " + out(facts.search->file) + " came back cut after " +
+            return ", but the path of " + shown(facts.search->file) + " came back cut after " +
                    std::to_string(facts.search->cutAt) +
                    " units: the search service delivers no longer paths whole";
         default:
@@ -218,6 +298,8 @@ const char* meaningOf(HRESULT hr) {
             return "the search manager's process is not there";
         case 0x800706BE:
             return "a call to the search manager failed";
+        case 0x80041607:
+            return "the index did not answer in time (QUERY_E_TIMEDOUT)";
         default:
             return nullptr;
     }
@@ -230,34 +312,44 @@ std::string describeResult(HRESULT hr) {
 }
 
 Verdict decide(const CheckFacts& facts) {
-    std::string problem;
-    if (!facts.module.loaded) {
-        problem = "the module cannot be loaded (" + facts.module.loadError +
-                  "): copy tarvel-search.dll from the package again";
-    } else if (!facts.module.exportsEntry) {
-        problem =
-            "the module file is not a Tarvel search module: copy tarvel-search.dll from the "
-            "package again";
+    std::vector<Finding> findings;
+    const auto add = [&findings](Finding finding) {
+        if (!finding.problem.empty()) {
+            findings.push_back(std::move(finding));
+        }
+    };
+    add(moduleProblem(facts.module));
+    if (facts.service) {
+        add(serviceProblem(*facts.service));
     }
-    if (problem.empty() && facts.service) {
-        problem = serviceProblem(*facts.service);
+    if (facts.manager) {
+        add(managerProblem(facts));
     }
-    if (problem.empty() && facts.manager) {
-        problem = managerProblem(facts);
+    if (facts.catalog) {
+        add(catalogProblem(*facts.catalog));
     }
-    if (problem.empty() && facts.catalog) {
-        problem = catalogProblem(*facts.catalog);
+    if (facts.folder) {
+        add(folderProblem(*facts.folder, facts.standIn));
     }
-    if (problem.empty() && facts.folder) {
-        problem = folderProblem(*facts.folder, facts.standIn);
+    // The search through the module is the evidence: what came back was served.
+    if (cameBack(facts)) {
+        Verdict verdict{true, "searching works" + note(facts), {}};
+        for (Finding& finding : findings) {
+            verdict.notes.push_back(finding.note.empty() ? std::move(finding.problem)
+                                                         : std::move(finding.note));
+        }
+        return verdict;
     }
-    if (problem.empty() && facts.search && facts.folder) {
-        problem = searchProblem(facts);
+    if (!findings.empty()) {
+        return Verdict{false, std::move(findings.front().problem), {}};
     }
-    if (!problem.empty()) {
-        return Verdict{false, problem};
+    if (facts.search && facts.folder) {
+        std::string problem = searchProblem(facts);
+        if (!problem.empty()) {
+            return Verdict{false, std::move(problem), {}};
+        }
     }
-    return Verdict{true, "searching works" + note(facts)};
+    return Verdict{true, "searching works" + note(facts), {}};
 }
 
 }  // namespace tarvel::host

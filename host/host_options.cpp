@@ -1,5 +1,6 @@
 #include "host_options.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace tarvel::host {
@@ -43,27 +44,26 @@ WString ascii(const char* text) {
     return utf16FromUtf8(text);
 }
 
-bool parseCount(const WString& text, int32_t& value) {
-    if (text.empty() || text.size() > 11) {
+// A whole number of any length into value: false, with what is wrong, for what is none or lies
+// beyond a 32-bit count.
+bool parseCount(const WString& text, int32_t& value, std::string& problem) {
+    const size_t first = !text.empty() && text[0] == u'-' ? 1 : 0;
+    if (first == text.size()) {
+        problem = "needs a whole number";
         return false;
     }
-    size_t i = 0;
-    const bool negative = text[0] == u'-';
-    if (negative) {
-        i = 1;
-    }
-    if (i == text.size()) {
-        return false;
-    }
+    constexpr long long kBeyond = (long long)INT32_MAX + 2;
     long long number = 0;
-    for (; i < text.size(); ++i) {
+    for (size_t i = first; i < text.size(); ++i) {
         if (text[i] < u'0' || text[i] > u'9') {
+            problem = "needs a whole number";
             return false;
         }
-        number = number * 10 + (text[i] - u'0');
+        number = std::min(number * 10 + (text[i] - u'0'), kBeyond);
     }
-    number = negative ? -number : number;
+    number = first != 0 ? -number : number;
     if (number < INT32_MIN || number > INT32_MAX) {
+        problem = "is out of range (-2147483648 to 2147483647)";
         return false;
     }
     value = int32_t(number);
@@ -101,6 +101,7 @@ bool parseHostOptions(const std::vector<WString>& arguments, const WString& defa
     options.index = defaultIndex;
     bool queryOnly = false;
     bool indexGiven = false;
+    bool maxGiven = false;
     std::vector<WString> words;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const WString& argument = arguments[i];
@@ -134,10 +135,12 @@ bool parseHostOptions(const std::vector<WString>& arguments, const WString& defa
             return false;
         }
         if (matched) {
-            if (!parseCount(value, options.maxResults)) {
-                error = "--max needs a whole number, not '" + utf8FromUtf16(value) + "'";
+            std::string problem;
+            if (!parseCount(value, options.maxResults, problem)) {
+                error = "--max " + problem + ", not '" + utf8FromUtf16(value) + "'";
                 return false;
             }
+            maxGiven = true;
             continue;
         }
         if (!optionValue(arguments, i, ascii("--index"), value, matched, error)) {
@@ -180,6 +183,10 @@ bool parseHostOptions(const std::vector<WString>& arguments, const WString& defa
         return false;
     }
     if (options.check) {
+        if (maxGiven) {
+            error = "--max goes with a search, not with --check";
+            return false;
+        }
         if (words.size() > 1) {
             error = "--check takes one folder";
             return false;

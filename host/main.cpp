@@ -6,6 +6,8 @@
 #include <cstdint>
 
 #include "apartment_scope.h"
+#include "check_names.h"
+#include "check_report.h"
 #include "host_options.h"
 #include "host_platform.h"
 #include "host_records.h"
@@ -30,9 +32,10 @@ int fail(const std::string& message, int status = kExitFailed) {
 // The host's record as the module sees it, and what the host keeps beside it.
 struct Host {
     HostAppInfo info{&Host::printLine};
+    // The stand-in service, when there is one: it is registered before the module is loaded and
+    // goes after the output, whose failure ends its walks.
+    std::unique_ptr<service::SearchService> standIn;
     ResultOutput output{[this](const platform::WriteFailure& failure) { outputFailed(failure); }};
-    // The stand-in whose walks a failed write ends, when there is one.
-    service::SearchService* standIn = nullptr;
     size_t unreadableFolders = 0;
 
     // Adds each line to the output as it arrives; after a failed write it prints no more.
@@ -92,26 +95,35 @@ int describe(ModuleEntryFunction entry, Host& host) {
     return kExitListed;
 }
 
+// A check that cannot begin says why, and with --json as the verdict of an object without
+// findings, so that what reads it always gets one.
+int refuse(const HostOptions& options, const std::string& message, int status = kExitFailed) {
+    if (options.check && options.json) {
+        platform::writeOut(reportJsonOfRefusal(!options.index.empty(), message, status));
+    }
+    return fail(message, status);
+}
+
 int run(const HostOptions& options) {
     WString checked;
     if (options.check) {
         std::string problem;
         checked = platform::absoluteFolder(options.folder, &problem);
         if (checked.empty()) {
-            return fail(problem + ": " + platform::textForOutput(options.folder), kExitUsage);
+            return refuse(options, problem + ": " + shown(options.folder), kExitUsage);
         }
     }
     const ApartmentScope apartment(SearchApartment);
     if (!apartment.usable()) {
-        return fail("cannot enter a COM apartment");
+        return refuse(options, "cannot enter a COM apartment");
     }
     Host host;
     // The service is registered on this thread before the module is loaded; the module is then
     // called on the same thread. Everything goes in the reverse order as the scope ends.
-    std::unique_ptr<service::SearchService> standIn;
     if (!options.index.empty() && !options.info) {
         if (service::SearchService::wouldShadowMachineProvider()) {
-            return fail(
+            return refuse(
+                options,
                 "--index would hide this machine's Windows Search provider from your account "
                 "while tarvel-host runs: leave --index out to search through Windows Search, or "
                 "try the stand-in on a machine without Windows Search",
@@ -120,30 +132,35 @@ int run(const HostOptions& options) {
         std::string problem;
         const WString folder = platform::absoluteFolder(options.index, &problem);
         if (folder.empty()) {
-            return fail(problem + ": " + platform::textForOutput(options.index));
+            return refuse(options, problem + ": " + shown(options.index));
         }
-        standIn = makeStandIn(folder, [&host](const WString& path, const std::string& reason) {
-            ++host.unreadableFolders;
-            fail("cannot read folder " + platform::textForOutput(path) + ": " + reason);
-        });
-        host.standIn = standIn.get();
-        const HRESULT hr = standIn->start();
+        // What the check's search meets elsewhere in the index is none of its findings.
+        const bool warn = !options.check;
+        host.standIn =
+            makeStandIn(folder, [&host, warn](const WString& path, const std::string& reason) {
+                ++host.unreadableFolders;
+                if (warn) {
+                    fail("cannot read folder " + shown(path) + ": " + reason);
+                }
+            });
+        const HRESULT hr = host.standIn->start();
         if (FAILED(hr)) {
-            return fail("cannot register the stand-in search service: " + service::hresultText(hr));
+            return refuse(options, "cannot register the stand-in search service: " +
+                                       service::hresultText(hr));
         }
     }
     const WString path = options.module.empty() ? platform::defaultModulePath() : options.module;
     if (options.check) {
-        return checkSearching(CheckSubject{path, checked, standIn != nullptr, options.json});
+        return checkSearching(CheckSubject{path, checked, host.standIn != nullptr, options.json});
     }
     platform::ModuleLibrary module;
     std::string reason;
     if (!module.load(path, &reason)) {
-        return fail("cannot load the module " + platform::textForOutput(path) + ": " + reason);
+        return fail("cannot load the module " + shown(path) + ": " + shown(reason));
     }
     const auto entry = reinterpret_cast<ModuleEntryFunction>(module.symbol("ModuleEntry"));
     if (entry == nullptr) {
-        return fail("the module " + platform::textForOutput(path) + " has no ModuleEntry");
+        return fail("the module " + shown(path) + " has no ModuleEntry");
     }
     return options.info ? describe(entry, host) : search(entry, options, host);
 }

@@ -2,7 +2,9 @@
 // out-of-process server Windows has), the OLE DB provider and its ProgID
 // "Search.CollatorDSO.1" on the calling thread, which must have entered an apartment. Its
 // rowsets walk the folder as the consumer fetches, so the first row comes after the first
-// match and memory follows the depth of the tree, not the number of its items. It keeps no
+// match, and memory follows the depth of the tree and the names still to visit in each folder
+// above the current one (the walk reads the rest of a folder ahead as it goes down), not the
+// number of items passed. It keeps no
 // state that a search changes: several apartments may search through it at once, each having
 // registered its classes (registerClasses).
 #pragma once
@@ -69,6 +71,9 @@ protected:
     // Whether the service registers its search manager, or leaves it to a search manager that
     // COM starts in a process of its own.
     virtual bool servesSearchManager() const { return true; }
+    // The provider's configuration, which a service that misbehaves on purpose may change
+    // before it starts.
+    ProviderConfig& providerConfig() { return providerConfig_; }
 
 private:
     // The items below the folder, counted afresh.

@@ -12,6 +12,8 @@
 #include "system_check.h"
 #ifdef _WIN32
 #include "shipped_files_windows.h"
+#else
+#include <dlfcn.h>
 #endif
 
 namespace tarvel::host {
@@ -41,8 +43,9 @@ struct ProbeCase {
     const char* what;
     std::function<void(SearchWorld&, CheckSubject&)> arrange;
     const char* lastProbe;
-    Outcome outcome;            // when the search ran
-    const char* describedUpTo;  // the step that failed describing the rowset; "" for none
+    Outcome outcome;                    // when the search ran
+    const char* describedUpTo;          // the step that failed describing the rowset; "" for none
+    HRESULT walked = DB_S_ENDOFROWSET;  // what ended the check's own walk of the rows
 };
 
 constexpr HRESULT kInvalidQuery = static_cast<HRESULT>(0x80041601);
@@ -96,6 +99,12 @@ const ProbeCase kCases[] = {
          w.instrumentation.failCall("IColumnsInfo::GetColumnInfo", E_FAIL, 3);
      },
      "search", Outcome::CameBack, "asking for the columns"},
+    {"the index cannot serve the rows in time",
+     [](SearchWorld& w, CheckSubject&) {
+         w.instrumentation.failCall("IRowset::GetNextRows", kQueryTimedOut, 1);
+         w.instrumentation.failCall("IRowset::GetNextRows", kQueryTimedOut, 2);
+     },
+     "search", Outcome::NotBack, "", kQueryTimedOut},
 };
 
 TEST(CheckProbes, EachFailureEndsTheGatheringAtItsProbeAndNothingIsHeld) {
@@ -131,6 +140,8 @@ TEST(CheckProbes, EachFailureEndsTheGatheringAtItsProbeAndNothingIsHeld) {
             if (facts.search->rowset && failedStep.empty()) {
                 ASSERT_EQ(1u, facts.search->rowset->columns.size()) << c.what;
                 EXPECT_EQ(DBTYPE_WSTR, facts.search->rowset->columns[0].boundType);
+                EXPECT_EQ(c.walked, facts.search->rowset->walked) << c.what;
+                EXPECT_EQ(c.walked == DB_S_ENDOFROWSET ? 1u : 0u, facts.search->rowset->rows);
             }
         }
         const Verdict verdict = decide(facts);
@@ -141,6 +152,30 @@ TEST(CheckProbes, EachFailureEndsTheGatheringAtItsProbeAndNothingIsHeld) {
         EXPECT_EQ(std::vector<std::string>{}, world.leftovers()) << c.what;
     }
     std::filesystem::remove_all(root);
+}
+
+// Whether the module file is loaded in this process.
+bool moduleLoaded() {
+#ifdef _WIN32
+    return GetModuleHandleW(L"tarvel-search.dll") != nullptr;
+#else
+    void* loaded = dlopen(TARVEL_MODULE_FILE, RTLD_NOW | RTLD_NOLOAD);
+    if (loaded != nullptr) {
+        dlclose(loaded);
+    }
+    return loaded != nullptr;
+#endif
+}
+
+TEST(CheckProbes, AModuleLoadedInPlaceOfAnotherUnloadsIt) {
+    {
+        platform::ModuleLibrary library;
+        std::string reason;
+        ASSERT_TRUE(library.load(moduleFile(), &reason)) << reason;
+        ASSERT_TRUE(library.load(moduleFile(), &reason)) << reason;
+        EXPECT_TRUE(moduleLoaded());
+    }
+    EXPECT_FALSE(moduleLoaded());
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 // verdict and exit status it must give, and how the lines of a test search are classified.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <nlohmann/json.hpp>
 
 #include "check_probes.h"
 #include "check_report.h"
@@ -31,59 +33,110 @@ CheckFacts working() {
     return facts;
 }
 
+// Where the gathering ends, as it does after a probe that makes searching impossible.
+enum class Stop { None, Module, Service, Manager, Catalog };
+
 struct VerdictCase {
     const char* what;
     std::function<void(CheckFacts&)> arrange;
-    const char* verdict;  // a part of the verdict's text
+    const char* verdict;  // a part of the verdict's text, or of a note beside it
     int status;
+    Stop stop = Stop::None;
 };
 
 void service(CheckFacts& facts, bool installed, bool running, bool disabled) {
     facts.service = platform::ServiceStatus{true, installed, running, disabled, "", "", ""};
 }
 
+void stop(CheckFacts& facts, Stop after) {
+    if (after == Stop::None) {
+        return;
+    }
+    if (after == Stop::Module) {
+        facts.service.reset();
+    }
+    if (after < Stop::Manager) {
+        facts.manager.reset();
+    }
+    if (after < Stop::Catalog) {
+        facts.catalog.reset();
+    }
+    facts.folder.reset();
+    facts.search.reset();
+}
+
+void notBack(CheckFacts& facts, HRESULT walked = DB_S_ENDOFROWSET, size_t rows = 0) {
+    facts.search->outcome = SearchFact::Outcome::NotBack;
+    facts.search->rowset = RowsetFact{};
+    facts.search->rowset->walked = walked;
+    facts.search->rowset->rows = rows;
+}
+
 const VerdictCase kCases[] = {
-    {"all is well", [](CheckFacts&) {}, "searching works", 0},
-    {"the stand-in, no service asked", [](CheckFacts& f) { f.service.reset(); }, "searching works",
-     0},
+    {"all is well", [](CheckFacts&) {}, "verdict: searching works", 0},
+    {"the stand-in, no service asked", [](CheckFacts& f) { f.service.reset(); },
+     "verdict: searching works", 0},
     {"the module cannot be loaded", [](CheckFacts& f) { f.module.loaded = false; },
-     "the module cannot be loaded", 1},
+     "the module cannot be loaded", 1, Stop::Module},
     {"no ModuleEntry", [](CheckFacts& f) { f.module.exportsEntry = false; },
-     "not a Tarvel search module", 1},
+     "not a Tarvel search module", 1, Stop::Module},
     {"service not installed", [](CheckFacts& f) { service(f, false, false, false); },
-     "Windows Search is not installed", 1},
+     "Windows Search is not installed", 1, Stop::Service},
     {"service disabled", [](CheckFacts& f) { service(f, true, false, true); },
-     "service is disabled", 1},
-    {"service stopped", [](CheckFacts& f) { service(f, true, false, false); },
-     "service is not running", 1},
+     "service is disabled", 1, Stop::Service},
+    {"service stopped, the search manager not there",
+     [](CheckFacts& f) {
+         service(f, true, false, false);
+         f.manager->created = REGDB_E_CLASSNOTREG;
+     },
+     "verdict: the Windows Search service is not running", 1, Stop::Manager},
+    {"service stopped, the file came back", [](CheckFacts& f) { service(f, true, false, false); },
+     "note: the service control manager reported the Windows Search service stopped, yet the "
+     "search came back",
+     0},
     {"service not asked", [](CheckFacts& f) { f.service->queried = false; }, "searching works", 0},
     {"manager class not registered, service running",
      [](CheckFacts& f) { f.manager->created = REGDB_E_CLASSNOTREG; },
-     "search manager is not registered", 1},
+     "search manager is not registered", 1, Stop::Manager},
     {"manager class not registered, no service",
      [](CheckFacts& f) {
          f.service.reset();
          f.manager->created = REGDB_E_CLASSNOTREG;
      },
-     "Windows Search is not installed", 1},
+     "Windows Search is not installed", 1, Stop::Manager},
     {"manager on a disabled service", [](CheckFacts& f) { f.manager->created = kDisabled; },
-     "service is disabled", 1},
+     "service is disabled", 1, Stop::Manager},
     {"manager otherwise", [](CheckFacts& f) { f.manager->created = E_ACCESSDENIED; },
-     "cannot be reached (access is denied (0x80070005))", 1},
+     "cannot be reached (access is denied (0x80070005))", 1, Stop::Manager},
     {"manager's process gone",
      [](CheckFacts& f) { f.manager->created = static_cast<HRESULT>(0x800706BA); },
-     "cannot be reached (the search manager's process is not there (0x800706BA))", 1},
+     "cannot be reached (the search manager's process is not there (0x800706BA))", 1,
+     Stop::Manager},
     {"a call to the manager failed",
      [](CheckFacts& f) { f.manager->created = static_cast<HRESULT>(0x800706BE); },
-     "cannot be reached (a call to the search manager failed (0x800706BE))", 1},
+     "cannot be reached (a call to the search manager failed (0x800706BE))", 1, Stop::Manager},
     {"catalog cannot be opened", [](CheckFacts& f) { f.catalog->opened = E_FAIL; },
-     "the index cannot be opened ((0x80004005))", 1},
+     "the index cannot be opened ((0x80004005))", 1, Stop::Catalog},
     {"catalog state unknown", [](CheckFacts& f) { f.catalog->statusRead = E_FAIL; },
      "searching works", 0},
-    {"catalog recovering", [](CheckFacts& f) { f.catalog->status = CATALOG_STATUS_RECOVERING; },
-     "being recovered", 1},
+    {"catalog recovering, the file came back",
+     [](CheckFacts& f) { f.catalog->status = CATALOG_STATUS_RECOVERING; },
+     "note: the index is being recovered", 0},
+    {"catalog recovering, the file not back",
+     [](CheckFacts& f) {
+         f.catalog->status = CATALOG_STATUS_RECOVERING;
+         notBack(f);
+     },
+     "verdict: the index is being recovered", 1},
     {"catalog shutting down",
-     [](CheckFacts& f) { f.catalog->status = CATALOG_STATUS_SHUTTING_DOWN; }, "shutting down", 1},
+     [](CheckFacts& f) {
+         f.catalog->status = CATALOG_STATUS_SHUTTING_DOWN;
+         notBack(f);
+     },
+     "verdict: the indexer is shutting down", 1},
+    {"catalog paused, the file came back",
+     [](CheckFacts& f) { f.catalog->status = CATALOG_STATUS_PAUSED; }, "note: indexing is paused",
+     0},
     {"catalog crawling, the file found",
      [](CheckFacts& f) { f.catalog->status = CATALOG_STATUS_FULL_CRAWL; }, "searching works", 0},
     {"catalog processing notifications",
@@ -96,13 +149,18 @@ const VerdictCase kCases[] = {
     {"folder outside",
      [](CheckFacts& f) {
          f.folder->included = false;
-         f.search->outcome = SearchFact::Outcome::NotBack;
+         notBack(f);
      },
      "C:\\f is not in the indexed locations, so nothing in it is found: add it in Indexing", 1},
+    {"folder outside, the file came back", [](CheckFacts& f) { f.folder->included = false; },
+     "note: C:\\f is not in the indexed locations as the crawl scope answers, yet its file came "
+     "back: to be sure that what changes in it is found, add it in Indexing Options",
+     0},
     {"folder outside the stand-in's",
      [](CheckFacts& f) {
          f.standIn = true;
          f.folder->included = false;
+         notBack(f);
      },
      "give --index a folder that holds it", 1},
     {"folder of unknown scope, file found", [](CheckFacts& f) { f.folder->scopeAsked = E_FAIL; },
@@ -133,24 +191,41 @@ const VerdictCase kCases[] = {
      "such as (Unhandled database type 13): the provider delivers the path in a form the module "
      "cannot print (a binding problem)",
      1},
-    {"file did not come back",
-     [](CheckFacts& f) { f.search->outcome = SearchFact::Outcome::NotBack; },
+    {"only messages, none kept",
+     [](CheckFacts& f) { f.search->outcome = SearchFact::Outcome::OnlyMessages; },
+     "came back only as the module's messages: the provider delivers", 1},
+    {"file did not come back", [](CheckFacts& f) { notBack(f); },
      "a.txt in C:\\f is not found through the index", 1},
+    {"file did not come back, the fetch timed out",
+     [](CheckFacts& f) { notBack(f, kQueryTimedOut); },
+     "the index is too slow: fetching the rows of the search for a.txt ended after 0 rows: the "
+     "index did not answer in time (QUERY_E_TIMEDOUT) (0x80041607)",
+     1},
+    {"file did not come back, the fetch failed", [](CheckFacts& f) { notBack(f, E_FAIL, 1); },
+     "the index fails the search for a.txt: fetching its rows failed after 1 row ((0x80004005))",
+     1},
+    {"file did not come back, its execution failed",
+     [](CheckFacts& f) {
+         notBack(f);
+         f.search->rowset->described = E_FAIL;
+         f.search->rowset->failedStep = "executing the search";
+     },
+     "the provider fails the search for a.txt: executing the search failed ((0x80004005))", 1},
     {"file did not come back, index crawling",
      [](CheckFacts& f) {
-         f.search->outcome = SearchFact::Outcome::NotBack;
+         notBack(f);
          f.catalog->status = CATALOG_STATUS_INCREMENTAL_CRAWL;
      },
      "still being built (0 items to index)", 1},
     {"file did not come back, items waiting",
      [](CheckFacts& f) {
-         f.search->outcome = SearchFact::Outcome::NotBack;
+         notBack(f);
          f.catalog->waiting->urgent = 7;
      },
      "still being built (7 items to index)", 1},
     {"file did not come back, one item waiting",
      [](CheckFacts& f) {
-         f.search->outcome = SearchFact::Outcome::NotBack;
+         notBack(f);
          f.catalog->waiting->notified = 1;
      },
      "still being built (1 item to index)", 1},
@@ -166,16 +241,25 @@ TEST(CheckVerdict, EachFactRecordGivesItsVerdictAndExitStatus) {
     for (const VerdictCase& c : kCases) {
         CheckFacts facts = working();
         c.arrange(facts);
+        stop(facts, c.stop);
         const Verdict verdict = decide(facts);
-        EXPECT_NE(std::string::npos, verdict.text.find(c.verdict))
-            << c.what << ": " << verdict.text;
-        EXPECT_EQ(c.status, verdict.exitStatus()) << c.what;
-        // The report ends with the verdict, as text and as JSON.
+        // The report ends with the verdict, after a line for each note; the JSON says the same.
         const std::string text = reportText(facts, verdict);
-        EXPECT_NE(std::string::npos, text.find("verdict: " + verdict.text + "\n")) << c.what;
-        EXPECT_NE(std::string::npos,
-                  reportJson(facts, verdict).find("\"exitStatus\":" + std::to_string(c.status)))
-            << c.what;
+        EXPECT_NE(std::string::npos, text.find(c.verdict)) << c.what << ": " << text;
+        EXPECT_EQ(c.status, verdict.exitStatus()) << c.what;
+        EXPECT_EQ(text.size() - verdict.text.size() - 10, text.rfind("verdict: ")) << c.what;
+        const nlohmann::json json = nlohmann::json::parse(reportJson(facts, verdict));
+        EXPECT_EQ(c.status, json["verdict"]["exitStatus"]) << c.what;
+        EXPECT_EQ(verdict.notes, json["verdict"]["notes"].get<std::vector<std::string>>());
+        // Whatever else was read, a search that came back decides that searching works.
+        if (facts.search) {
+            facts.search->outcome = SearchFact::Outcome::CameBack;
+        } else {
+            facts.search = working().search;
+        }
+        const Verdict evidence = decide(facts);
+        EXPECT_EQ(0, evidence.exitStatus()) << c.what << ": " << evidence.text;
+        EXPECT_EQ("searching works", evidence.text) << c.what;
     }
 }
 
@@ -186,6 +270,7 @@ TEST(CheckVerdict, EveryPauseNamesItsReason) {
         "someone is using", "a program or a person", "upgrading the index", "no reason given"};
     for (int reason = 0; reason <= 11; ++reason) {
         CheckFacts facts = working();
+        notBack(facts);
         facts.catalog->status = CATALOG_STATUS_PAUSED;
         facts.catalog->pausedReason = CatalogPausedReason(reason);
         const Verdict verdict = decide(facts);
@@ -193,6 +278,54 @@ TEST(CheckVerdict, EveryPauseNamesItsReason) {
         EXPECT_NE(std::string::npos, verdict.text.find(std::string("indexing is paused")));
         EXPECT_NE(std::string::npos, verdict.text.find(reasons[reason])) << reason;
     }
+}
+
+TEST(CheckReport, HostileNamesAreEscapedInTextAndAlwaysJson) {
+    // Each name as the folder, the module and the file of a search that did not come back, so
+    // that the verdict holds it too: what the JSON parses back to, and how the text shows it.
+    const std::string replacement = "\xEF\xBF\xBD";
+    const struct {
+        WString name;
+        std::string json;
+        std::string text;
+    } cases[] = {
+        {utf16FromUtf8("a\"b\\c"), "a\"b\\c", "a\"b\\c"},
+        {utf16FromUtf8("a\nb\x1B[31mc\t"), "a\nb\x1B[31mc\t", "a\\nb\\x1B[31mc\\t"},
+        {utf16FromUtf8("\xC2\x9B"), "\xC2\x9B", "\\u009B"},
+        {WString{u'a', WCHAR(0xD800), u'b'}, "a" + replacement + "b", "a" + replacement + "b"},
+#ifdef _WIN32
+        {WString{u'a', WCHAR(0xDCFE)}, "a" + replacement, "a" + replacement},
+#else
+        {utf16FromFileName("a\xFE"), "a" + replacement, "a\\xFE"},
+#endif
+    };
+    for (const auto& c : cases) {
+        CheckFacts facts = working();
+        facts.module.path = c.name;
+        facts.folder->path = c.name;
+        facts.search->file = c.name;
+        facts.search->query = c.name;
+        facts.search->outcome = SearchFact::Outcome::NotBack;
+        const Verdict verdict = decide(facts);
+        const nlohmann::json json = nlohmann::json::parse(reportJson(facts, verdict));
+        EXPECT_EQ(c.json, json["module"]["path"]) << c.text;
+        EXPECT_EQ(c.json, json["folder"]["path"]) << c.text;
+        EXPECT_EQ(c.json, json["search"]["file"]) << c.text;
+        EXPECT_EQ(c.text + " in " + c.text + " is not found",
+                  verdict.text.substr(0, 2 * c.text.size() + 17));
+        const std::string text = reportText(facts, verdict);
+        EXPECT_EQ(7, std::count(text.begin(), text.end(), '\n')) << text;
+        EXPECT_EQ(std::string::npos, text.find('\x1B'));
+    }
+    // A reason the system gave in bytes that are not UTF-8.
+    CheckFacts facts = working();
+    facts.module.loaded = false;
+    facts.module.loadError = "cannot open x\xFF";
+    facts.search.reset();
+    const Verdict verdict = decide(facts);
+    EXPECT_EQ("cannot open x" + replacement,
+              nlohmann::json::parse(reportJson(facts, verdict))["module"]["error"]);
+    EXPECT_NE(std::string::npos, verdict.text.find("(cannot open x\\xFF)"));
 }
 
 TEST(CheckSearchLines, ALineIsThePathItsStartOrAMessage) {

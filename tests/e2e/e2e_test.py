@@ -382,8 +382,10 @@ def check_the_check(runner, args, module, to_output_path):
         ok = status == expected_status and lines and lines[-1].startswith("verdict: ")
         for label, fragment in expected:
             ok = ok and any(line.startswith(label + ": ") and fragment in line for line in lines)
-        runner.check("check " + what, ok and labels == [label for label, _ in expected],
-                     "%d\n  %s\n%s" % (status, "\n  ".join(lines), err))
+        # The check speaks on standard output alone: what its search meets elsewhere in the
+        # index is none of its findings.
+        runner.check("check " + what, ok and labels == [label for label, _ in expected] and
+                     err == "", "%d\n  %s\n%s" % (status, "\n  ".join(lines), err))
         return lines
 
     module_line = ("module", "exports ModuleEntry")
@@ -402,12 +404,20 @@ def check_the_check(runner, args, module, to_output_path):
     check("of a folder without files", os.path.join(index, "nofiles"), 0, [
         module_line, manager, catalog, ("folder", "is in the indexed locations"),
         ("search", "skipped: "), ("verdict", "searching works (no file in the folder")])
-    check("of a paused catalog", os.path.join(index, "sub"), 1, [
+    # The search that came back is the evidence: what would be a problem is a note.
+    check("of a paused catalog whose file came back", os.path.join(index, "sub"), 0, [
         module_line, manager,
         ("catalog SystemIndex", "paused (someone is using the computer"),
         ("folder", "is in the indexed locations"), ("search", '"c.txt" came back: 1 line'),
-        column, ("verdict", "indexing is paused")],
+        column, ("note", "indexing is paused"), ("verdict", "searching works")],
         host=args.test_host, settings={"TARVEL_STANDIN_PAUSED": "8"})
+    check("of an index too slow to serve its rows", index, 1, [
+        module_line, manager, catalog, ("folder", "is in the indexed locations"),
+        ("search", '"a report.txt" did not come back: 0 lines'), column,
+        ("rows", "fetching them failed after 0 rows: the index did not answer in time "
+                 "(QUERY_E_TIMEDOUT) (0x80041607)"),
+        ("verdict", "the index is too slow")],
+        host=args.test_host, settings={"TARVEL_STANDIN_FETCH_FAILS": "0x80041607"})
     check("of a file the index cannot deliver", index, 1, [
         module_line, manager, catalog, ("folder", "is in the indexed locations"),
         ("search", '"a report.txt" did not come back: 1 line'), ("line", "(Error reading result)"),
@@ -446,24 +456,52 @@ def check_the_check(runner, args, module, to_output_path):
                  and report["search"]["outcome"] == "came back" and
                  report["search"]["rowset"]["columns"][0]["boundTypeName"] == "DBTYPE_WSTR" and
                  report["catalog"]["items"] == 8, "%d %r %s" % (status, out[:400], err))
+    status, out, err = runner.run(["--index", index_path + "-missing", "--module", module,
+                                   "--check", "--json", index_path])
+    runner.check("check as JSON of a missing --index folder", status == 1 and
+                 json.loads(out)["verdict"]["text"].startswith("no such folder: ") and
+                 one_line(err), "%d %r %s" % (status, out, err))
+    check_hostile_names(runner, args, module, work, index_path, to_output_path)
     for arguments, message in ((["--info", "--check"], "--info and --check"),
-                               (["--json", "x"], "--json goes with --check")):
+                               (["--json", "x"], "--json goes with --check"),
+                               (["--check", "--max", "3"], "--max goes with a search")):
         status, out, err = runner.run(["--module", module] + arguments)
         runner.check("usage %r" % arguments, status == 2 and out == "" and message in err,
                      "%d %s" % (status, err))
 
     if args.wine:
+        # What Windows Search does not hold is passed over for the test search: hidden and
+        # system files (desktop.ini, Thumbs.db), and with none left the folder has no file to try.
+        shell = os.path.join(index, "shell")
+        os.makedirs(shell)
+        for name in ("Thumbs.db", "desktop.ini", "z-real.txt"):
+            open(os.path.join(shell, name), "w").close()
+        for name, flags in (("Thumbs.db", ["+h"]), ("desktop.ini", ["+h", "+s"])):
+            runner.run(["attrib"] + flags + [to_output_path(os.path.join(shell, name))], host="")
+        check("of a folder with hidden and system files", shell, 0, [
+            module_line, manager, ("catalog SystemIndex", "idle"), ("folder", "is in the"),
+            ("search", '"z-real.txt" came back: 1 line'), column,
+            ("verdict", "searching works")])
+        os.remove(os.path.join(shell, "z-real.txt"))
+        check("of a folder with only hidden and system files", shell, 0, [
+            module_line, manager, ("catalog SystemIndex", "idle"), ("folder", "is in the"),
+            ("search", "skipped: "), ("verdict", "searching works (no file in the folder")])
+        shutil.rmtree(shell)
         check_the_service(runner, args, module, index, check, module_line)
     else:
         # A folder this user cannot read: a problem that names the permission.
         locked = os.path.join(index, "locked")
+        user = as_nobody(work)
         os.chmod(locked, 0)
-        user = []
-        if os.geteuid() == 0:
-            subprocess.run(["chmod", "-R", "o+rX", work])
-            os.chmod(locked, 0)
-            user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
         check("of a folder that cannot be read", locked, 1, [
+            module_line, manager, ("catalog SystemIndex", "idle"),
+            ("folder", "is in the indexed locations"),
+            ("search", "skipped: %s cannot be read: Permission denied" % locked),
+            ("verdict", "cannot be read (Permission denied)")], user=user)
+        # One whose names can be listed but whose files cannot be reached is no folder without
+        # files.
+        os.chmod(locked, 0o444)
+        check("of a folder that can be listed but not searched", locked, 1, [
             module_line, manager, ("catalog SystemIndex", "idle"),
             ("folder", "is in the indexed locations"),
             ("search", "skipped: %s cannot be read: Permission denied" % locked),
@@ -495,6 +533,36 @@ def check_the_check(runner, args, module, to_output_path):
                                    to_output_path(os.path.join(work, "missing"))])
     runner.check("check of a folder that does not exist", status == 2 and out == "" and
                  "no such folder" in err, "%d %s" % (status, err))
+
+
+def check_hostile_names(runner, args, module, work, index_path, to_output_path):
+    """Names with quotes, backslashes, control characters, escape sequences and bytes that are
+    not UTF-8, as the folder and the module, and so in the verdict: the JSON always parses, and
+    the text shows them escaped, one finding a line (natively the folders are there, outside
+    the index; under Wine they are not)."""
+    names = [b'q"uote\\back', b"new\nline", b"esc\x1b[31mred", "c1\u009b".encode()]
+    for name in names + ([] if args.wine else [b"bad\xfe"]):
+        folder = os.path.join(work.encode(), b"hostile-" + name)
+        if not args.wine:
+            os.makedirs(folder)
+            open(os.path.join(folder, name + b".txt"), "w").close()
+        given = os.fsencode(to_output_path(os.fsdecode(folder)))
+        for module_file, checked in ((module.encode(), given), (given + b"/x", index_path.encode())):
+            for extra in ([b"--json"], []):
+                status, out, err = runner.run([b"--index", index_path.encode(), b"--module",
+                                               module_file, b"--check"] + extra + [checked],
+                                              raw=True)
+                try:
+                    text = out.decode("utf-8")
+                    lines = text.split("\n")[:-1]
+                    ok = "verdict" in json.loads(text) if extra else \
+                        all(": " in line for line in lines) and \
+                        (lines[-1:] != [] and lines[-1].startswith("verdict: ") or one_line(err))
+                except ValueError:
+                    ok = False
+                runner.check("hostile name %r as %r %r" % (name, module_file[-20:], extra),
+                             ok and status in (1, 2) and "\x1b" not in text + err,
+                             "%d %r %r" % (status, out[:300], err))
 
 
 def check_the_service(runner, args, module, index, check, module_line):
@@ -574,6 +642,15 @@ def index_path_of(folder):
     return "Z:" + folder.replace("/", "\\")
 
 
+def as_nobody(folder):
+    """The command's prefix for a host that meets permissions: root reads every folder, so
+    where the tests run as root the host runs as nobody, who is let read folder."""
+    if os.geteuid() != 0:
+        return []
+    subprocess.run(["chmod", "-R", "o+rX", folder])
+    return ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+
+
 def check_posix_honesty(runner, root, module):
     work = os.path.join(os.path.dirname(root), "honesty")
     if os.path.exists(work):
@@ -585,18 +662,23 @@ def check_posix_honesty(runner, root, module):
     # Long paths arrive whole or as an error, never cut into another item's path: two files
     # whose paths share their first 4095 units; paths beyond the column the stand-in binds
     # (8000 units); through a BSTR column, the longest path Windows has and one unit more.
-    def nest(base, names, files):
+    def nest(base, names, files, mode=None):
         """Folders made one in another relative to the last, as no path this long can be given
         whole, and the files named in the innermost; returns the files' paths."""
         folder = os.open(base, os.O_RDONLY)
         path = base
         for name in names:
-            os.mkdir(name, dir_fd=folder)
+            try:
+                os.mkdir(name, dir_fd=folder)
+            except FileExistsError:
+                pass
             inner = os.open(name, os.O_RDONLY, dir_fd=folder)
             os.close(folder)
             folder, path = inner, path + "/" + name
         for name in files:
             os.close(os.open(name, os.O_CREAT | os.O_WRONLY, dir_fd=folder))
+        if mode is not None:
+            os.fchmod(folder, mode)
         os.close(folder)
         return [path + "/" + name for name in files]
 
@@ -645,6 +727,43 @@ def check_posix_honesty(runner, root, module):
     runner.check("a tree 20,000 levels deep under 256 open files", status == 0 and
                  in_order(out.split("\n")[:-1]) == in_order([shallow[0], error]), "%d %r %s" % (status, out[:200], err))
 
+    # Past 4,096 bytes, where no path reaches a folder, the walk comes back up from a folder that
+    # can be listed but not searched, and from one moved away while it is walked, and loses
+    # nothing: the first is told, the moved one walked whole, and the siblings after them too.
+    def siblings(chain, first):
+        """chain below lost/, in whose last folder first/ holds match-first.txt and after0/
+        to after7/ beside it a match each; its path, and the matches' paths."""
+        found = nest(lost, chain + [first], ["match-%s.txt" % first])
+        for i in range(8):
+            found += nest(lost, chain + ["after%d" % i], ["match-after%d.txt" % i])
+        return "/".join([lost] + chain), found
+
+    lost = os.path.join(work, "lost")
+    os.makedirs(lost)
+    locked, unsearchable = siblings(["l" * 203] * 24, "listonly")
+    moving, moved = siblings(["m" * 203] * 24, "moved")
+    user = as_nobody(lost)
+    nest(lost, ["l" * 203] * 24 + ["listonly"], [], mode=0o444)
+    for what, folder, settings, status, lines, warned in (
+            ("a folder that cannot be searched", lost, {}, 1, unsearchable + moved,
+             [locked + "/listonly: Permission denied"]),
+            # --index . from a folder that deep, as find . runs there; the stand-in moves moved/
+            # out of it as the walk meets its match.
+            ("a folder moved away, from --index .", moving,
+             {"TARVEL_STANDIN_MOVE": "match-moved.txt:moved:../moved-away"}, 0, moved, [])):
+        completed = subprocess.run(
+            user + runner.command(["--module", module, "--index", ".", "--", "match-*"],
+                                  host=runner.args.test_host),
+            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=300,
+            env=dict(os.environ, **settings),
+            preexec_fn=lambda folder=folder: [os.chdir(name or "/") for name in folder.split("/")])
+        err = [line for line in completed.stderr.decode().split("\n")[:-1]
+               if line.startswith("tarvel-host: cannot read folder ")]
+        runner.check(what + " past 4,096 bytes", completed.returncode == status and
+                     in_order(completed.stdout.decode().split("\n")[:-1]) == in_order(lines) and
+                     err == ["tarvel-host: cannot read folder " + w for w in warned],
+                     "%d %r" % (completed.returncode, completed.stderr[-300:]))
+
     # Names that are not UTF-8 print as the bytes they are.
     odd = os.path.join(work, "odd")
     os.makedirs(odd)
@@ -668,7 +787,7 @@ def check_posix_honesty(runner, root, module):
     os.mkfifo(fifo)
     for folder, message in ((fifo, "not a folder: "), (__file__, "not a folder: "),
                             (os.path.join(work, "none"), "no such folder: "),
-                            (deep + "/d" * 2100, "name too long: ")):
+                            (os.path.join(work, "n" * 300), "name too long: ")):
         for arguments, expected_status in ((["--index", folder, "x"], 1), (["--check", folder], 2)):
             status, out, err = runner.run(["--module", module] + arguments)
             runner.check("%s%s" % (message, arguments[0]), status == expected_status and
@@ -687,15 +806,9 @@ def check_posix_honesty(runner, root, module):
     for sub in ("open", "closed", "listonly"):
         os.makedirs(os.path.join(locked, sub, "inner"))
         open(os.path.join(locked, sub, "inner", "item.txt"), "wb").close()
+    user = as_nobody(work)
     os.chmod(os.path.join(locked, "closed"), 0)
     os.chmod(os.path.join(locked, "listonly"), 0o444)
-    user = []
-    if os.geteuid() == 0:
-        # Root reads every folder; the host runs as nobody instead, which can reach the build.
-        subprocess.run(["chmod", "-R", "o+rX", work])
-        os.chmod(os.path.join(locked, "closed"), 0)
-        os.chmod(os.path.join(locked, "listonly"), 0o444)
-        user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
     completed = subprocess.run(user + runner.command(["--module", module, "--index", locked,
                                                       "--", "inner"]),
                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,

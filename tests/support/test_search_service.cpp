@@ -7,6 +7,38 @@
 
 namespace tarvel::testing {
 
+namespace {
+
+// A rowset whose every fetch fails with the code given.
+class FailingFetch final : public service::TableRowset {
+public:
+    FailingFetch(service::ObjectWatcher* watcher, std::shared_ptr<const service::Table> table,
+                 HRESULT code)
+        : TableRowset(watcher, std::move(table)), code_(code) {}
+
+    HRESULT STDMETHODCALLTYPE GetNextRows(HCHAPTER, DBROWOFFSET, DBROWCOUNT,
+                                          DBCOUNTITEM* pcRowsObtained, HROW**) override {
+        if (pcRowsObtained != nullptr) {
+            *pcRowsObtained = 0;
+        }
+        return code_;
+    }
+
+private:
+    HRESULT code_;
+};
+
+bool endsWithName(const WString& path, const WString& name) {
+    const size_t n = name.size();
+    if (n == 0 || path.size() <= n || path.compare(path.size() - n, n, name) != 0) {
+        return false;
+    }
+    const WCHAR before = path[path.size() - n - 1];
+    return before == u'/' || before == u'\\';
+}
+
+}  // namespace
+
 TestSearchService::TestSearchService(WString root, service::SearchService::Unreadable unreadable)
     : SearchService(std::move(root), nullptr, std::move(unreadable)) {
     readSwitchesForTesting();
@@ -30,6 +62,27 @@ void TestSearchService::readSwitchesForTesting() {
         rowsFile_ = file;
     }
     server_ = std::getenv("TARVEL_STANDIN_SERVER") != nullptr;
+    if (const char* code = std::getenv("TARVEL_STANDIN_FETCH_FAILS")) {
+        fetchFails_ = HRESULT(std::strtoul(code, nullptr, 16));
+        providerConfig().makeRowset = [this](service::ObjectCore* command,
+                                             std::shared_ptr<const service::Table> table,
+                                             REFIID riid, IUnknown** rowset) {
+            FailingFetch* rows =
+                FailingFetch::create<FailingFetch>(nullptr, std::move(table), fetchFails_);
+            rows->keepAlive(command);
+            return service::handOut(rows, riid, reinterpret_cast<void**>(rowset));
+        };
+    }
+    if (const char* move = std::getenv("TARVEL_STANDIN_MOVE")) {
+        const std::string words = move;
+        const size_t first = words.find(':');
+        const size_t second = words.find(':', first + 1);
+        if (second != std::string::npos) {
+            moveAt_ = utf16FromUtf8(words.substr(0, first));
+            moveFrom_ = words.substr(first + 1, second - first - 1);
+            moveTo_ = words.substr(second + 1);
+        }
+    }
     if (const char* reason = std::getenv("TARVEL_STANDIN_PAUSED")) {
         catalog_.status = CATALOG_STATUS_PAUSED;
         catalog_.pausedReason = CatalogPausedReason(std::strtol(reason, nullptr, 10));
@@ -47,12 +100,12 @@ TestSearchService::~TestSearchService() {
 
 bool TestSearchService::deliverable(const WString& path) const {
     ++rows_;
-    const size_t n = unreadableName_.size();
-    if (n != 0 && path.size() > n && path.compare(path.size() - n, n, unreadableName_) == 0) {
-        const WCHAR before = path[path.size() - n - 1];
-        if (before == u'/' || before == u'\\') {
-            return false;
-        }
+    if (!moved_ && endsWithName(path, moveAt_)) {
+        moved_ = true;
+        std::rename(moveFrom_.c_str(), moveTo_.c_str());
+    }
+    if (endsWithName(path, unreadableName_)) {
+        return false;
     }
     // A column made small on purpose cuts the longer paths, as a provider does.
     return cutsPaths_ || SearchService::deliverable(path);

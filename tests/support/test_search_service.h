@@ -13,6 +13,10 @@
 //                               given as a number
 //   TARVEL_STANDIN_SERVER       (any value) the search manager is the one registered as a local
 //                               server, which COM starts in a process of its own
+//   TARVEL_STANDIN_FETCH_FAILS  an HRESULT ("0x80041607") that every GetNextRows answers, as a
+//                               slow or failing index does
+//   TARVEL_STANDIN_MOVE         NAME:FROM:TO: when the row of a file named NAME is made, FROM is
+//                               renamed TO, as another program may do while a search walks
 #pragma once
 
 #include <atomic>
@@ -44,6 +48,11 @@ private:
     bool cutsPaths_ = false;
     DBTYPE pathType_ = DBTYPE_WSTR;
     bool server_ = false;
+    HRESULT fetchFails_ = S_OK;
+    WString moveAt_;
+    std::string moveFrom_;
+    std::string moveTo_;
+    mutable bool moved_ = false;
     std::string rowsFile_;
     mutable std::atomic<long long> rows_{0};
 };
