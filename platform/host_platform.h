@@ -97,16 +97,14 @@ struct WriteFailure {
     std::string reason;
     bool readerGone = false;
 };
-// Writes UTF-8 bytes to standard output or standard error as they are, without any newline
-// translation, and flushes. False, with what went wrong, when the bytes could not be written.
-bool writeOut(const std::string& bytes, WriteFailure* failure = nullptr);
+// Writes UTF-8 bytes to standard output or standard error as they are, straight to the system
+// (no newline translation, nothing buffered). False, with what went wrong, when the bytes could
+// not be written.
 bool writeOut(const char* bytes, size_t size, WriteFailure* failure);
-// Whether the write that just failed with the C runtime's error found no reader.
-bool noReaderAfter(int error);
+inline bool writeOut(const std::string& bytes, WriteFailure* failure = nullptr) {
+    return writeOut(bytes.data(), bytes.size(), failure);
+}
 void writeError(const std::string& bytes);
-// Makes standard output and error pass bytes as they are (binary mode where the C runtime
-// would translate newlines); done once, before the first write.
-void prepareStandardStreams();
 
 // A loaded module file, unloaded when the holder ends or another is loaded in its place.
 class ModuleLibrary {

@@ -317,15 +317,6 @@ TEST(CheckReport, HostileNamesAreEscapedInTextAndAlwaysJson) {
         EXPECT_EQ(7, std::count(text.begin(), text.end(), '\n')) << text;
         EXPECT_EQ(std::string::npos, text.find('\x1B'));
     }
-    // A reason the system gave in bytes that are not UTF-8.
-    CheckFacts facts = working();
-    facts.module.loaded = false;
-    facts.module.loadError = "cannot open x\xFF";
-    facts.search.reset();
-    const Verdict verdict = decide(facts);
-    EXPECT_EQ("cannot open x" + replacement,
-              nlohmann::json::parse(reportJson(facts, verdict))["module"]["error"]);
-    EXPECT_NE(std::string::npos, verdict.text.find("(cannot open x\\xFF)"));
 }
 
 TEST(CheckSearchLines, ALineIsThePathItsStartOrAMessage) {

@@ -1,14 +1,10 @@
-// Text on its way out: the bytes of a path or line, binary standard streams, and what a
-// failed write means.
+// Text on its way out: the bytes of a path or line, written to standard output or error with
+// WriteFile, past the C runtime: nothing of a stream's is held while a write waits, so a console
+// event that ends the program while a reader has stalled meets no lock held by a thread that
+// was killed in a write.
 #include "../host_platform.h"
 
-#include <fcntl.h>
-#include <io.h>
-
-#include <cerrno>
-#include <cstdio>
-
-#include "platform_windows.h"
+#include "win32_handles.h"
 
 namespace tarvel::platform {
 
@@ -20,16 +16,36 @@ char* putForOutput(char* to, const WCHAR* text, size_t length) {
     return putUtf8FromUtf16(to, text, length);
 }
 
-bool noReaderAfter(int error) {
-    // The C runtimes map only some of the pipe's errors to EPIPE.
-    const DWORD system = GetLastError();
-    return error == EPIPE || system == ERROR_BROKEN_PIPE || system == ERROR_NO_DATA ||
-           system == ERROR_PIPE_NOT_CONNECTED;
+namespace {
+
+bool writeTo(DWORD which, const char* bytes, size_t size, WriteFailure* failure) {
+    const HANDLE stream = GetStdHandle(which);
+    while (size != 0) {
+        const DWORD part = size < 0x40000000 ? DWORD(size) : DWORD(0x40000000);
+        DWORD written = 0;
+        if (!WriteFile(stream, bytes, part, &written, nullptr) || written == 0) {
+            const DWORD error = GetLastError();
+            if (failure != nullptr) {
+                failure->readerGone = error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA ||
+                                      error == ERROR_PIPE_NOT_CONNECTED;
+                failure->reason = reasonOf(error);
+            }
+            return false;
+        }
+        bytes += written;
+        size -= written;
+    }
+    return true;
 }
 
-void prepareStandardStreams() {
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
+}  // namespace
+
+bool writeOut(const char* bytes, size_t size, WriteFailure* failure) {
+    return writeTo(STD_OUTPUT_HANDLE, bytes, size, failure);
+}
+
+void writeError(const std::string& bytes) {
+    writeTo(STD_ERROR_HANDLE, bytes.data(), bytes.size(), nullptr);
 }
 
 }  // namespace tarvel::platform

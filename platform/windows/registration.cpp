@@ -66,14 +66,9 @@ HKEY classesRoot() {
     return root;
 }
 
-// Ctrl-C, Ctrl-Break, a closed console, logoff or shutdown: the registrations go, and the program
-// ends at once, as Windows' default handling would end it, but without the C runtime's flushing
-// at exit: a thread killed while it wrote to a pipe whose reader stalled still holds the stream's
-// lock, on which ExitProcess would wait (under Wine for ever).
 BOOL WINAPI onConsoleEvent(DWORD) {
     endAllRegistrations();
-    TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
-    return TRUE;
+    return FALSE;  // the default handling ends the program
 }
 
 }  // namespace

@@ -13,13 +13,16 @@ the proxy/stub DLL of the Search API, registered in the prefix for the out-of-pr
 """
 
 import argparse
+import fcntl
 import json
 import os
+import pty
 import resource
 import shutil
 import signal
 import subprocess
 import sys
+import termios
 import time
 
 DESCRIPTION = "Tarvel Windows Search Module  by the Tarvel team"
@@ -319,7 +322,8 @@ def check_honesty(runner, args, root, index, module, items):
     rows = os.path.join(os.path.dirname(root), "rows")
     everything = len(index_items(root, lambda path: path))
     for what, stdout, ignore, expected_status, message in (
-            ("a full device", "/dev/full", False, 1, "cannot write the results: No space left"),
+            ("a full device", "/dev/full", False, 1, "cannot write the results: " +
+             ("Disk full" if args.wine else "No space left")),
             # Wine's programs never meet SIGPIPE.
             ("a closed pipe", "pipe", False, 1 if args.wine else -signal.SIGPIPE, ""),
             ("a closed pipe, SIGPIPE ignored", "pipe", True, 1, "")):
@@ -342,6 +346,26 @@ def check_honesty(runner, args, root, index, module, items):
                      (0 < walked < everything / 2 or expected_status < 0),
                      "%d %r walked %d of %d" % (status, err, walked, everything))
     if args.wine:
+        # Ctrl-C on the terminal while the output waits on a reader that stalled: the host ends
+        # at once (it waited for ever on the C runtime's stream lock of its killed writer).
+        terminal, console = pty.openpty()
+        reader, writer = os.pipe()
+        host = subprocess.Popen(runner.command(base + ["*"]), stdin=console, stdout=writer,
+                                stderr=console, start_new_session=True,
+                                env=dict(os.environ, TARVEL_WINE_OUTPUT="direct"),
+                                preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+        os.close(console)
+        os.close(writer)
+        os.read(reader, 100)
+        time.sleep(2)
+        os.write(terminal, b"\x03")
+        try:
+            host.wait(20)
+        except subprocess.TimeoutExpired:
+            host.kill()
+        runner.check("Ctrl-C beside a stalled reader", host.wait() >= 0, str(host.returncode))
+        os.close(reader)
+        os.close(terminal)
         # No search service at all: the machine's is absent under Wine.
         status, out, err = runner.run(["--module", module, "--", "report"])
         runner.check("no search service", status == 1 and out == "" and one_line(err) and

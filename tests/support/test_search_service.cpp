@@ -10,22 +10,16 @@ namespace tarvel::testing {
 namespace {
 
 // A rowset whose every fetch fails with the code given.
-class FailingFetch final : public service::TableRowset {
-public:
+struct FailingFetch final : service::TableRowset {
     FailingFetch(service::ObjectWatcher* watcher, std::shared_ptr<const service::Table> table,
                  HRESULT code)
-        : TableRowset(watcher, std::move(table)), code_(code) {}
-
-    HRESULT STDMETHODCALLTYPE GetNextRows(HCHAPTER, DBROWOFFSET, DBROWCOUNT,
-                                          DBCOUNTITEM* pcRowsObtained, HROW**) override {
-        if (pcRowsObtained != nullptr) {
-            *pcRowsObtained = 0;
-        }
-        return code_;
+        : TableRowset(watcher, std::move(table)), answer(code) {}
+    HRESULT STDMETHODCALLTYPE GetNextRows(HCHAPTER, DBROWOFFSET, DBROWCOUNT, DBCOUNTITEM* obtained,
+                                          HROW**) override {
+        *obtained = 0;
+        return answer;
     }
-
-private:
-    HRESULT code_;
+    HRESULT answer;
 };
 
 bool endsWithName(const WString& path, const WString& name) {
