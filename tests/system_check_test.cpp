@@ -306,8 +306,10 @@ TEST(CheckReport, HostileNamesAreEscapedInTextAndAlwaysJson) {
         facts.search->file = c.name;
         facts.search->query = c.name;
         facts.search->outcome = SearchFact::Outcome::NotBack;
+        facts.folder->readError = "x\xFF";  // a system's reason, as bytes that are not UTF-8
         const Verdict verdict = decide(facts);
         const nlohmann::json json = nlohmann::json::parse(reportJson(facts, verdict));
+        EXPECT_EQ("x" + replacement, json["folder"]["readError"]);
         EXPECT_EQ(c.json, json["module"]["path"]) << c.text;
         EXPECT_EQ(c.json, json["folder"]["path"]) << c.text;
         EXPECT_EQ(c.json, json["search"]["file"]) << c.text;

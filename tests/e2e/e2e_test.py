@@ -522,6 +522,10 @@ def check_the_check(runner, args, module, to_output_path):
             ("folder", "is in the indexed locations"),
             ("search", "skipped: %s cannot be read: Permission denied" % locked),
             ("verdict", "cannot be read (Permission denied)")], user=user)
+        # The check's search meets it elsewhere in the index, which is none of its findings.
+        check("beside a folder that cannot be read", os.path.join(index, "sub"), 0, [
+            module_line, manager, ("catalog SystemIndex", "idle"), ("folder", "is in the"),
+            ("search", '"c.txt" came back'), column, ("verdict", "searching works")], user=user)
         # One whose names can be listed but whose files cannot be reached is no folder without
         # files.
         os.chmod(locked, 0o444)
