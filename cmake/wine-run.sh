@@ -18,7 +18,11 @@ if [ ! -f "$WINEPREFIX/.tarvel-ready" ]; then
         fi
     ) 9>"$WINEPREFIX.lock"
 fi
-# The wineserver that wine starts inherits the program's output and keeps it open for seconds
+# One wineserver for the prefix, started here with none of the caller's files open, which stays
+# 30 s after its last program: a program started just as the server of the one before ends
+# finds no server to connect to, and fails at once (seen once in a few hundred test runs).
+wineserver -p30 </dev/null >/dev/null 2>&1 || true
+# A wineserver that wine starts itself inherits the program's output and keeps it open for seconds
 # after the program ends, so a caller reading a pipe would wait for it. The program writes to
 # files instead, which are copied out when it ends; unless TARVEL_WINE_OUTPUT=direct, for a
 # caller that gives the program an output of its own to meet (a full device, a closed pipe).
