@@ -47,9 +47,9 @@ BenchWorld::BenchWorld() {
         rows->Release();
         return hr;
     };
-    registration_.add(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER, nullptr,
-                      service::SearchManager::make, &searchConfig_);
-    registration_.add(service::CLSID_StandInProvider, CLSCTX_INPROC_SERVER, nullptr,
+    registration_.add(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER, service::SearchManager::make,
+                      &searchConfig_);
+    registration_.add(service::CLSID_StandInProvider, CLSCTX_INPROC_SERVER,
                       service::ProviderDataSource::make, &providerConfig_);
     progId_.add(TARVEL_UTF16("Search.CollatorDSO.1"), service::CLSID_StandInProvider);
 }

@@ -233,11 +233,10 @@ RowsetFact describeRowset(const WString& sql) {
     }
     // The rows as the module walks them: a slow or failing index shows in the code that ends
     // the walk, which the module keeps to itself.
-    Rowset& rows = command.results();
-    HRESULT walked = rows.moveToFirstRow();
+    HRESULT walked = command.moveToFirstRow();
     while (walked == S_OK) {
         ++fact.rows;
-        walked = rows.moveToNextRow();
+        walked = command.moveToNextRow();
     }
     fact.walked = walked;
     command.closeResults();

@@ -4,8 +4,7 @@ namespace tarvel::host {
 
 std::unique_ptr<service::SearchService> makeStandIn(WString root,
                                                     service::SearchService::Unreadable unreadable) {
-    return std::make_unique<service::SearchService>(std::move(root), nullptr,
-                                                    std::move(unreadable));
+    return std::make_unique<service::SearchService>(std::move(root), std::move(unreadable));
 }
 
 }  // namespace tarvel::host

@@ -17,24 +17,24 @@ class ApartmentScope {
 public:
     explicit ApartmentScope(DWORD flags) {
         const HRESULT hr = CoInitializeEx(nullptr, flags);
-        entered_ = SUCCEEDED(hr);
-        usable_ = entered_ || hr == RPC_E_CHANGED_MODE;
+        entered = SUCCEEDED(hr);
+        isUsable = entered || hr == RPC_E_CHANGED_MODE;
     }
     ApartmentScope(const ApartmentScope&) = delete;
     ApartmentScope& operator=(const ApartmentScope&) = delete;
     ~ApartmentScope() {
-        if (entered_) {
-            entered_ = false;
+        if (entered) {
+            entered = false;
             CoUninitialize();
         }
     }
 
     // Whether COM can be used on this thread for the scope's length.
-    bool usable() const { return usable_; }
+    bool usable() const { return isUsable; }
 
 private:
-    bool entered_ = false;
-    bool usable_ = false;
+    bool entered = false;
+    bool isUsable = false;
 };
 
 }  // namespace tarvel

@@ -7,20 +7,20 @@
 namespace tarvel {
 
 void LineBuffer::append(const WCHAR* text, size_t maxUnits) {
-    if (!whole_ || text == nullptr) {
+    if (!isWhole || text == nullptr) {
         return;
     }
     for (;;) {
-        const size_t room = capacity_ - 1 - length_;
-        const size_t copied = platform::copyUntilTerminator(units_ + length_, text,
-                                                            maxUnits < room ? maxUnits : room);
-        length_ += copied;
+        const size_t room = capacity - 1 - length;
+        const size_t copied =
+            platform::copyUntilTerminator(units + length, text, maxUnits < room ? maxUnits : room);
+        length += copied;
         // The piece ended: at its terminator, at its limit, or exactly where the room ends.
         if (copied < room || copied == maxUnits || text[copied] == 0) {
             return;
         }
         if (!grow()) {
-            whole_ = false;
+            isWhole = false;
             return;
         }
         text += copied;
@@ -29,16 +29,16 @@ void LineBuffer::append(const WCHAR* text, size_t maxUnits) {
 }
 
 bool LineBuffer::grow() {
-    if (capacity_ == kCapacity || growthFailed_) {
+    if (capacity == kCapacity || growthFailed) {
         return false;
     }
-    if (!grown_.allocate(kCapacity)) {
-        growthFailed_ = true;
+    if (!grown.allocate(kCapacity)) {
+        growthFailed = true;
         return false;
     }
-    std::memcpy(grown_.get(), units_, length_ * sizeof(WCHAR));
-    units_ = grown_.get();
-    capacity_ = kCapacity;
+    std::memcpy(grown.get(), units, length * sizeof(WCHAR));
+    units = grown.get();
+    capacity = kCapacity;
     return true;
 }
 

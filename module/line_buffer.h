@@ -13,20 +13,20 @@
 
 namespace tarvel {
 
-// NOLINTNEXTLINE(cppcoreguidelines-pro-type-member-init): see inline_
+// NOLINTNEXTLINE(cppcoreguidelines-pro-type-member-init): see inlineUnits
 class LineBuffer {
 public:
     static constexpr size_t kInline = 4096;
     static constexpr size_t kCapacity = 32768;
 
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-member-init): see inline_
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-member-init): see inlineUnits
     LineBuffer() = default;
     LineBuffer(const LineBuffer&) = delete;
     LineBuffer& operator=(const LineBuffer&) = delete;
 
     void clear() {
-        length_ = 0;
-        whole_ = true;
+        length = 0;
+        isWhole = true;
     }
     // Appends the text up to its terminator, or up to maxUnits units, whichever comes first.
     // The text is read in blocks: all of its first maxUnits units must be readable.
@@ -41,11 +41,11 @@ public:
     void appendUnhandledType(DBTYPE type);
 
     // Whether every piece fit: only then is text() the line.
-    bool whole() const { return whole_; }
+    bool whole() const { return isWhole; }
     // The line with its terminator.
     const WCHAR* text() {
-        units_[length_] = 0;
-        return units_;
+        units[length] = 0;
+        return units;
     }
 
 private:
@@ -54,13 +54,13 @@ private:
     bool grow();
 
     // Units are written before they are read; the buffer is not cleared for every search.
-    WCHAR inline_[kInline];
-    ModuleBlock<WCHAR> grown_;
-    WCHAR* units_ = inline_;
-    size_t capacity_ = kInline;
-    size_t length_ = 0;
-    bool whole_ = true;
-    bool growthFailed_ = false;
+    WCHAR inlineUnits[kInline];
+    ModuleBlock<WCHAR> grown;
+    WCHAR* units = inlineUnits;
+    size_t capacity = kInline;
+    size_t length = 0;
+    bool isWhole = true;
+    bool growthFailed = false;
 };
 
 }  // namespace tarvel

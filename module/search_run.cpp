@@ -52,34 +52,34 @@ HRESULT SearchRun::run(SearchRequest* request, HostAppInfo* info, HostCallback c
     }
     HRESULT result = hr;
     if (command.results().isOpen()) {
-        result = walkRows(command.results(), command.columns(), info, callback);
+        result = walkRows(command, info, callback);
     }
     command.closeResults();
     command.close();
     return result == DB_S_ENDOFROWSET ? S_FALSE : result;
 }
 
-HRESULT SearchRun::walkRows(Rowset& rowset, const DynamicAccessor& accessor, HostAppInfo* info,
-                            HostCallback callback) {
+HRESULT SearchRun::walkRows(Command& command, HostAppInfo* info, HostCallback callback) {
+    const DynamicAccessor& accessor = command.columns();
     LineBuffer line;
     const SingleText single = SingleText::of(accessor);
-    HRESULT hr = rowset.moveToFirstRow();
+    HRESULT hr = command.moveToFirstRow();
     while (hr == S_OK) {
-        const WCHAR* text = single.text();
-        if (text == nullptr) {
-            buildLine(accessor, line);
-            if (!line.whole()) {
-                // A line longer than any path Windows hands over is an error, never a cut; it
-                // goes to the host from the line's own room, as every line does.
-                line.clear();
-                line.append(kErrorReading);
-            }
-            text = line.text();
-        }
-        callback(info, HostOutputLine, const_cast<WCHAR*>(text));
-        hr = rowset.moveToNextRow();
+        callback(info, HostOutputLine, const_cast<WCHAR*>(lineOf(accessor, single, line)));
+        hr = command.moveToNextRow();
     }
     return hr;
+}
+
+const WCHAR* SearchRun::builtLine(const DynamicAccessor& accessor, LineBuffer& line) {
+    buildLine(accessor, line);
+    if (!line.whole()) {
+        // A line longer than any path Windows hands over is an error, never a cut; it goes to
+        // the host from the line's own room, as every line does.
+        line.clear();
+        line.append(kErrorReading);
+    }
+    return line.text();
 }
 
 SearchRun::SingleText SearchRun::SingleText::of(const DynamicAccessor& accessor) {

@@ -26,9 +26,12 @@ public:
     // The rowset with its accessor: row values, accessor handles, column data, row, rowset.
     void closeResults();
 
-    // What execution yields: the rowset to walk, and the accessor that reads its rows.
-    Rowset& results() { return rowset; }
+    // What execution yields: the rowset, and the accessor that reads its rows.
+    const Rowset& results() const { return rowset; }
     const DynamicAccessor& columns() const { return accessor; }
+    // The walk of the rowset, when it is open: one row at a time into the accessor's buffer.
+    HRESULT moveToFirstRow() { return rowset.moveToFirstRow(); }
+    HRESULT moveToNextRow() { return rowset.moveToNextRow(); }
 
 private:
     // No operation of the module creates a parameter accessor: tests arrange one to see it

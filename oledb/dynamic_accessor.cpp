@@ -79,18 +79,6 @@ DBLENGTH plainSize(DBTYPE type, DBLENGTH reported) {
     return size < fixed ? fixed : size;
 }
 
-const IID& chooseStreamInterface(IUnknown* rowset) {
-    LONG supported[2] = {0, 0};
-    DynamicAccessor::getRowsetProperties(rowset, kStreamProperties, supported);
-    if (supported[0] != 0) {
-        return IID_ISequentialStream;
-    }
-    if (supported[1] != 0) {
-        return IID_IStream;
-    }
-    return IID_ISequentialStream;
-}
-
 DBOBJECT* newObjectDescription(const IID& iid) {
     auto* object = static_cast<DBOBJECT*>(ModuleAllocator::allocate(sizeof(DBOBJECT)));
     if (object != nullptr) {
@@ -262,6 +250,18 @@ HRESULT DynamicAccessor::bindColumn(IUnknown* rowset, DBORDINAL index, DBBYTEOFF
     column.pTypeInfo = reinterpret_cast<ITypeInfo*>(static_cast<uintptr_t>(value));
     *runningOffset = addSaturating(status, 4);
     return S_OK;
+}
+
+const IID& DynamicAccessor::chooseStreamInterface(IUnknown* rowset) {
+    LONG supported[2] = {0, 0};
+    getRowsetProperties(rowset, kStreamProperties, supported);
+    if (supported[0] != 0) {
+        return IID_ISequentialStream;
+    }
+    if (supported[1] != 0) {
+        return IID_IStream;
+    }
+    return IID_ISequentialStream;
 }
 
 size_t DynamicAccessor::columnAlignment(DBTYPE type) {

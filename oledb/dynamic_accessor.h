@@ -123,8 +123,17 @@ public:
     HRESULT releaseAccessorHandles(IRowset* rowset);
     void clearColumns();
 
+private:
+    // Tests arrange and read what no operation of the module does or shows, and reach the
+    // guards of the binding pass's steps that the pass itself never trips.
+    friend class testing::DynamicAccessorPeer;
+
     // The steps of the binding pass.
+    HRESULT bindAllColumns(IUnknown* rowset, IAccessor* accessor, ColumnBinding* bindings);
+    HRESULT bindColumn(IUnknown* rowset, DBORDINAL index, DBBYTEOFFSET* runningOffset,
+                       ColumnBinding* binding, const IID** streamIid);
     static size_t columnAlignment(DBTYPE type);
+    static const IID& chooseStreamInterface(IUnknown* rowset);
     static HRESULT getRowsetProperties(IUnknown* rowset, const DBPROPID propertyIds[2],
                                        LONG values[2]);
     static void fillBinding(ColumnBinding* binding, DBORDINAL ordinal, DBTYPE type,
@@ -134,14 +143,6 @@ public:
     static HRESULT createRowAccessor(ColumnBinding* bindings, DBCOUNTITEM count, HACCESSOR* handle,
                                      DBLENGTH rowSize, IAccessor* accessor);
     HRESULT allocateAccessorSlots(ULONG count);
-
-private:
-    // Tests arrange and read what no operation of the module does or shows.
-    friend class testing::DynamicAccessorPeer;
-
-    HRESULT bindAllColumns(IUnknown* rowset, IAccessor* accessor, ColumnBinding* bindings);
-    HRESULT bindColumn(IUnknown* rowset, DBORDINAL index, DBBYTEOFFSET* runningOffset,
-                       ColumnBinding* binding, const IID** streamIid);
     // Where the provider writes the column's status: the layout rule, except for a column
     // bound without a value field after the first, whose fields follow the previous column.
     DBBYTEOFFSET boundStatusOffset(DBORDINAL index) const {

@@ -31,21 +31,21 @@ public:
     // count elements of T, uninitialized; false, holding nothing, when they cannot be had.
     bool allocate(size_t count) {
         reset();
-        block_ = static_cast<T*>(ModuleAllocator::allocateArray(count, sizeof(T)));
-        return block_ != nullptr;
+        block = static_cast<T*>(ModuleAllocator::allocateArray(count, sizeof(T)));
+        return block != nullptr;
     }
     void reset() {
-        T* old = block_;
-        block_ = nullptr;
+        T* old = block;
+        block = nullptr;
         ModuleAllocator::release(old);
     }
 
-    T* get() const { return block_; }
-    T& operator[](size_t index) const { return block_[index]; }
-    explicit operator bool() const { return block_ != nullptr; }
+    T* get() const { return block; }
+    T& operator[](size_t index) const { return block[index]; }
+    explicit operator bool() const { return block != nullptr; }
 
 private:
-    T* block_ = nullptr;
+    T* block = nullptr;
 };
 
 // Adds and rounds up byte counts; a result that would not fit saturates, so that allocating it

@@ -9,6 +9,8 @@
 
 namespace tarvel {
 
+class Command;
+
 namespace testing {
 class RowsetPeer;
 }  // namespace testing
@@ -50,6 +52,14 @@ public:
         }
         return hr;
     }
+    void close();
+
+private:
+    // The command releases what a close leaves held as it goes; no operation of the module
+    // gives a rowset an accessor of its own, tests arrange one.
+    friend class Command;
+    friend class testing::RowsetPeer;
+
     HRESULT fetchRow() { return accessor->fetchRow(rowsetInterface.get(), currentRow); }
     void releaseRow() {
         if (currentRow == 0 || !rowsetInterface) {
@@ -59,13 +69,8 @@ public:
         currentRow = 0;
         rowsetInterface->ReleaseRows(1, &row, nullptr, nullptr, nullptr);
     }
-    void close();
     // What close leaves held, which is nothing after a close: IRowsetChange, then IRowset.
     void releaseInterfaces();
-
-private:
-    // No operation of the module gives a rowset an accessor of its own; tests arrange one.
-    friend class testing::RowsetPeer;
 
     // A provider that allocated a handle array of its own despite being given one: the first
     // row is kept, any others go at once, so that one row at most stays held.

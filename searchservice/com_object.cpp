@@ -2,20 +2,7 @@
 
 namespace tarvel::service {
 
-ObjectCore::ObjectCore(ObjectWatcher* watcher, std::string name)
-    : watcher_(watcher), name_(std::move(name)) {}
-
-ULONG ObjectCore::addRefFrom(const char* via) {
-    if (watcher_ != nullptr && !watcher_->addingReference(*this, via)) {
-        return 0;
-    }
-    return addRef();
-}
-
-ULONG ObjectCore::release(const char* via) {
-    if (via != nullptr && watcher_ != nullptr) {
-        watcher_->releasing(*this, via);
-    }
+ULONG ObjectCore::release() {
     long held = references_.load();
     do {
         if (held <= 0) {
@@ -25,13 +12,13 @@ ULONG ObjectCore::release(const char* via) {
     const long left = held - 1;
     if (left == 0) {
         finalRelease();
-        if (watcher_ == nullptr) {
-            delete this;
-        } else {
-            watcher_->released(*this);
-        }
+        destroy();
     }
     return ULONG(left);
+}
+
+HRESULT ObjectCore::queryThrough(REFIID, REFIID riid, void** ppv) {
+    return lookup(riid, ppv);
 }
 
 HRESULT ClassFactory::CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) {
@@ -39,26 +26,22 @@ HRESULT ClassFactory::CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** pp
         return E_POINTER;
     }
     *ppvObject = nullptr;
-    if (makerWatcher_ != nullptr) {
-        auto name = [&] { return interfaceName(riid); };
-        if (auto failure =
-                makerWatcher_->calling(*this, "IClassFactory::CreateInstance", CallDetail(name))) {
-            return *failure;
-        }
-    }
     if (pUnkOuter != nullptr) {
         return CLASS_E_NOAGGREGATION;
     }
-    return maker_(makerWatcher_, context_, riid, ppvObject);
+    return maker_(context_, riid, ppvObject);
 }
 
-HRESULT ClassRegistration::add(REFCLSID clsid, DWORD context, ObjectWatcher* watcher,
-                               ClassFactory::Maker maker, void* makerContext) {
-    ClassFactory* factory = ClassFactory::create(nullptr, watcher, maker, makerContext);
+HRESULT ClassRegistration::add(REFCLSID clsid, DWORD context, ClassFactory::Maker maker,
+                               void* makerContext) {
+    return add(clsid, context, ClassFactory::create(maker, makerContext));
+}
+
+HRESULT ClassRegistration::add(REFCLSID clsid, DWORD context, ClassFactory* factory) {
     DWORD cookie = 0;
     const HRESULT hr = CoRegisterClassObject(clsid, factory->as<IClassFactory>(), context,
                                              REGCLS_MULTIPLEUSE, &cookie);
-    factory->release(nullptr);
+    factory->release();
     if (SUCCEEDED(hr)) {
         cookies_.push_back(cookie);
     }

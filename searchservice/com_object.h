@@ -1,12 +1,10 @@
 // The base of every stand-in COM object. Each interface an object offers is a facet of its own
-// with its own IUnknown entries, so a watcher can tell "IRowset::Release" from
-// "IRowsetChange::Release" on the same object. One reference count serves all facets.
+// with its own IUnknown entries, which reach the object with the facet's IID: a class derived
+// from a stand-in may tell "IRowset::Release" from "IRowsetChange::Release" on the same object.
+// One reference count serves all facets.
 #pragma once
 
 #include <atomic>
-#include <optional>
-#include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -20,7 +18,6 @@ struct InterfaceTraits;
 #define TARVEL_INTERFACE_TRAITS(I)                  \
     template <>                                     \
     struct InterfaceTraits<I> {                     \
-        static constexpr const char* name = #I;     \
         static const IID& iid() { return IID_##I; } \
     }
 
@@ -45,102 +42,41 @@ TARVEL_INTERFACE_TRAITS(ISearchCatalogManager);
 TARVEL_INTERFACE_TRAITS(ISearchCrawlScopeManager);
 TARVEL_INTERFACE_TRAITS(ISearchQueryHelper);
 
-class ObjectCore;
-
-// The detail of a call, as "IAccessor" in "IRowset::QueryInterface(IAccessor)", made only when
-// asked for: most calls need none.
-class CallDetail {
-public:
-    CallDetail() = default;
-    template <class Make>
-    explicit CallDetail(const Make& make)
-        : context_(&make),
-          make_([](const void* context) { return (*static_cast<const Make*>(context))(); }) {}
-
-    std::string operator()() const { return make_ != nullptr ? make_(context_) : std::string(); }
-
-private:
-    const void* context_ = nullptr;
-    std::string (*make_)(const void*) = nullptr;
-};
-
-// Whatever watches the stand-in objects from outside; the service runs unwatched. Tests
-// journal the calls through it, fail them on demand, keep released objects for inspection and
-// account for every block handed over.
-class ObjectWatcher {
-public:
-    // A call about to be served as "method(detail)"; an HRESULT returned is answered instead.
-    virtual std::optional<HRESULT> calling(const ObjectCore& object, std::string_view method,
-                                           const CallDetail& detail) = 0;
-    // AddRef and Release through an interface; false refuses the AddRef.
-    virtual bool addingReference(const ObjectCore& object, const char* via) = 0;
-    virtual void releasing(const ObjectCore& object, const char* via) = 0;
-    // The object's last reference is gone, whoever released it.
-    virtual void released(const ObjectCore&) {}
-    // A call no scenario expects; answered with what is returned.
-    virtual HRESULT unexpected(std::string_view method) = 0;
-    // A rule of the provider's that a caller broke.
-    virtual void fault(std::string message) = 0;
-    // A new object; the watcher decides when it is deleted.
-    virtual void adopt(ObjectCore* object) = 0;
-    // The task-allocator block most recently allocated is handed over, described by what.
-    virtual void handedOver(std::string what) = 0;
-
-protected:
-    ~ObjectWatcher() = default;
-};
-
-// Reference count, identity and watcher of one object. The count may move on any thread; the
-// rest of an object serves one search at a time.
+// Reference count and identity of one object. The count may move on any thread; the rest of an
+// object serves one search at a time.
 class ObjectCore {
 public:
-    ObjectCore(ObjectWatcher* watcher, std::string name);
+    ObjectCore() = default;
     ObjectCore(const ObjectCore&) = delete;
     ObjectCore& operator=(const ObjectCore&) = delete;
     virtual ~ObjectCore() = default;
 
+    // References the stand-in's own objects take and drop on each other.
     ULONG addRef() { return ULONG(++references_); }
-    // AddRef through an interface, which a watcher may refuse.
-    ULONG addRefFrom(const char* via);
-    // Release, through an interface (via names it) or by another stand-in object (null).
-    ULONG release(const char* via);
+    ULONG release();
     long references() const { return references_.load(); }
-    const std::string& name() const { return name_; }
-    ObjectWatcher* watcher() const { return watcher_; }
+
+    // IUnknown as it reaches the object through the facet of the interface via.
+    virtual HRESULT queryThrough(REFIID via, REFIID riid, void** ppv);
+    virtual ULONG addRefThrough(REFIID) { return addRef(); }
+    virtual ULONG releaseThrough(REFIID) { return release(); }
+
+    // The interface riid of the object, with a reference; E_NOINTERFACE for one it lacks.
+    virtual HRESULT lookup(REFIID riid, void** ppv) = 0;
 
 protected:
+    // What a method the stand-in does not serve answers.
+    virtual HRESULT notServed() { return E_NOTIMPL; }
     // Runs when the last reference goes: the object lets go of the objects it holds.
     virtual void finalRelease() {}
-
-    std::optional<HRESULT> enter(std::string_view method) {
-        return watcher_ ? watcher_->calling(*this, method, CallDetail()) : std::nullopt;
-    }
-    // The detail is made only when a watcher wants it.
-    template <class Detail>
-    std::optional<HRESULT> enter(std::string_view method, const Detail& detail) {
-        return watcher_ ? watcher_->calling(*this, method, CallDetail(detail)) : std::nullopt;
-    }
-    HRESULT unexpected(std::string_view method) {
-        return watcher_ ? watcher_->unexpected(method) : E_NOTIMPL;
-    }
-    void fault(std::string message) {
-        if (watcher_ != nullptr) {
-            watcher_->fault(std::move(message));
-        }
-    }
-    void handedOver(std::string what) {
-        if (watcher_ != nullptr) {
-            watcher_->handedOver(std::move(what));
-        }
-    }
+    // Ends the object once its last reference is gone.
+    virtual void destroy() { delete this; }
 
 private:
-    ObjectWatcher* watcher_;
-    std::string name_;
     std::atomic<long> references_{0};
 };
 
-// A reference one stand-in object holds on another; the watcher does not see it.
+// A reference one stand-in object holds on another.
 template <class T>
 class CoreRef {
 public:
@@ -152,7 +88,7 @@ public:
     void reset() {
         if (T* old = object_) {
             object_ = nullptr;
-            old->release(nullptr);
+            old->release();
         }
     }
     void assign(T* object) {
@@ -174,12 +110,14 @@ template <class Derived, class I>
 class Facet : public I {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        return self().queryInterface(InterfaceTraits<I>::name, riid, ppv);
+        return self().queryThrough(InterfaceTraits<I>::iid(), riid, ppv);
     }
     ULONG STDMETHODCALLTYPE AddRef() override {
-        return self().addRefFrom(InterfaceTraits<I>::name);
+        return self().addRefThrough(InterfaceTraits<I>::iid());
     }
-    ULONG STDMETHODCALLTYPE Release() override { return self().release(InterfaceTraits<I>::name); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        return self().releaseThrough(InterfaceTraits<I>::iid());
+    }
 
 private:
     Derived& self() { return static_cast<Derived&>(*this); }
@@ -189,29 +127,12 @@ private:
 template <class Derived, class... Interfaces>
 class ComObject : public ObjectCore, public Facet<Derived, Interfaces>... {
 public:
-    using ObjectCore::ObjectCore;
-
     template <class I>
     I* as() {
         return static_cast<I*>(static_cast<Facet<Derived, I>*>(static_cast<Derived*>(this)));
     }
 
-    HRESULT queryInterface(const char* via, REFIID riid, void** ppv) {
-        if (ObjectWatcher* watching = watcher()) {
-            auto name = [&] { return interfaceName(riid); };
-            if (auto failure = watching->calling(*this, std::string(via) + "::QueryInterface",
-                                                 CallDetail(name))) {
-                if (ppv != nullptr) {
-                    *ppv = nullptr;
-                }
-                return *failure;
-            }
-        }
-        return lookup(riid, ppv);
-    }
-
-    // QueryInterface unwatched, for the service's own hand-outs.
-    HRESULT lookup(REFIID riid, void** ppv) {
+    HRESULT lookup(REFIID riid, void** ppv) override {
         if (ppv == nullptr) {
             return E_POINTER;
         }
@@ -229,13 +150,10 @@ public:
     }
 
     // A new object of type Object (Derived or a class derived from it) holding one reference,
-    // given to the watcher or, unwatched, deleting itself when the last reference goes.
+    // which deletes itself when the last reference goes.
     template <class Object = Derived, class... Args>
-    static Object* create(ObjectWatcher* watcher, Args&&... args) {
-        Object* object = new Object(watcher, std::forward<Args>(args)...);
-        if (watcher != nullptr) {
-            watcher->adopt(object);
-        }
+    static Object* create(Args&&... args) {
+        Object* object = new Object(std::forward<Args>(args)...);
         object->addRef();
         return object;
     }
@@ -262,27 +180,21 @@ private:
 template <class Object>
 HRESULT handOut(Object* object, REFIID riid, void** ppv) {
     const HRESULT hr = object->lookup(riid, ppv);
-    object->release(nullptr);
+    object->release();
     return hr;
 }
 
 // Class object for CoRegisterClassObject; makes instances through a function.
-class ClassFactory final : public ComObject<ClassFactory, IClassFactory> {
+class ClassFactory : public ComObject<ClassFactory, IClassFactory> {
 public:
-    using Maker = HRESULT (*)(ObjectWatcher* watcher, void* context, REFIID riid, void** ppv);
-    // The factory itself is never watched: the runtime holds it and frees it at revocation.
-    ClassFactory(ObjectWatcher*, ObjectWatcher* makerWatcher, Maker maker, void* context)
-        : ComObject(nullptr, "IClassFactory"),
-          makerWatcher_(makerWatcher),
-          maker_(maker),
-          context_(context) {}
+    using Maker = HRESULT (*)(void* context, REFIID riid, void** ppv);
+    ClassFactory(Maker maker, void* context) : maker_(maker), context_(context) {}
 
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid,
                                              void** ppvObject) override;
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
 private:
-    ObjectWatcher* makerWatcher_;
     Maker maker_;
     void* context_;
 };
@@ -295,19 +207,20 @@ public:
     ClassRegistration& operator=(const ClassRegistration&) = delete;
     ~ClassRegistration() { revoke(); }
 
-    HRESULT add(REFCLSID clsid, DWORD context, ObjectWatcher* watcher, ClassFactory::Maker maker,
+    HRESULT add(REFCLSID clsid, DWORD context, ClassFactory::Maker maker,
                 void* makerContext = nullptr);
+    // A class object of the caller's making, whose creation reference goes either way.
+    HRESULT add(REFCLSID clsid, DWORD context, ClassFactory* factory);
     void revoke();
 
 private:
     std::vector<DWORD> cookies_;
 };
 
-// Declares a method of an interface that the stand-in does not serve: the call is answered
-// E_NOTIMPL, and a watcher hears of it.
-#define TARVEL_NOT_SERVED(Interface, Method, ...)            \
+// Declares a method of an interface that the stand-in does not serve.
+#define TARVEL_NOT_SERVED(Method, ...)                       \
     HRESULT STDMETHODCALLTYPE Method(__VA_ARGS__) override { \
-        return unexpected(#Interface "::" #Method);          \
+        return notServed();                                  \
     }
 
 }  // namespace tarvel::service

@@ -1,5 +1,4 @@
-// Text for messages about COM calls (UTF-8 of UTF-16 strings, interface names, HRESULTs), and
-// the ASCII helpers the service's parsers share.
+// Text the service's parsers and messages share: HRESULTs as text, and ASCII helpers.
 #pragma once
 
 #include <string>
@@ -11,11 +10,6 @@ namespace tarvel::service {
 
 using tarvel::WString;
 
-// UTF-8 text of a UTF-16 string; "(null)" for a null pointer.
-std::string narrow(const WCHAR* text);
-std::string narrow(const WCHAR* text, size_t length);
-// The interface name of a known IID, or its GUID text.
-std::string interfaceName(REFIID riid);
 // "0x80004005".
 std::string hresultText(HRESULT hr);
 

@@ -7,18 +7,13 @@ const CLSID CLSID_StandInProvider = {
 
 // ---- ProviderDataSource
 
-ProviderDataSource::ProviderDataSource(ObjectWatcher* watcher, ProviderConfig* config)
-    : ComObject(watcher, "IDBInitialize"), config_(config) {}
+ProviderDataSource::ProviderDataSource(ProviderConfig* config) : config_(config) {}
 
-HRESULT ProviderDataSource::make(ObjectWatcher* watcher, void* context, REFIID riid, void** ppv) {
-    auto* config = static_cast<ProviderConfig*>(context);
-    return handOut(ProviderDataSource::create(watcher, config), riid, ppv);
+HRESULT ProviderDataSource::make(void* context, REFIID riid, void** ppv) {
+    return handOut(ProviderDataSource::create(static_cast<ProviderConfig*>(context)), riid, ppv);
 }
 
 HRESULT ProviderDataSource::Initialize() {
-    if (auto failure = enter("IDBInitialize::Initialize")) {
-        return *failure;
-    }
     if (initialized_) {
         return DB_E_ALREADYINITIALIZED;
     }
@@ -28,22 +23,6 @@ HRESULT ProviderDataSource::Initialize() {
 }
 
 HRESULT ProviderDataSource::SetProperties(ULONG cPropertySets, DBPROPSET rgPropertySets[]) {
-    auto properties = [&] {
-        std::string detail;
-        for (ULONG s = 0; rgPropertySets != nullptr && s < cPropertySets; ++s) {
-            for (ULONG p = 0; p < rgPropertySets[s].cProperties; ++p) {
-                const DBPROP& property = rgPropertySets[s].rgProperties[p];
-                detail += (detail.empty() ? "" : ",") + std::to_string(property.dwPropertyID);
-                if (property.vValue.vt == VT_BSTR) {
-                    detail += "=" + narrow(property.vValue.bstrVal);
-                }
-            }
-        }
-        return detail;
-    };
-    if (auto failure = enter("IDBProperties::SetProperties", properties)) {
-        return *failure;
-    }
     if (cPropertySets != 0 && rgPropertySets == nullptr) {
         return E_INVALIDARG;
     }
@@ -60,10 +39,6 @@ HRESULT ProviderDataSource::CreateSession(IUnknown* pUnkOuter, REFIID riid,
     if (ppDBSession != nullptr) {
         *ppDBSession = nullptr;
     }
-    if (auto failure =
-            enter("IDBCreateSession::CreateSession", [&] { return interfaceName(riid); })) {
-        return *failure;
-    }
     if (ppDBSession == nullptr) {
         return E_INVALIDARG;
     }
@@ -77,22 +52,17 @@ HRESULT ProviderDataSource::CreateSession(IUnknown* pUnkOuter, REFIID riid,
 }
 
 ProviderSession* ProviderDataSource::newSession() {
-    return ProviderSession::create(watcher(), config_, this);
+    return ProviderSession::create(config_, this);
 }
 
 // ---- ProviderSession
 
-ProviderSession::ProviderSession(ObjectWatcher* watcher, ProviderConfig* config,
-                                 ProviderDataSource* dataSource)
-    : ComObject(watcher, "IOpenRowset"), config_(config), dataSource_(dataSource) {}
+ProviderSession::ProviderSession(ProviderConfig* config, ProviderDataSource* dataSource)
+    : config_(config), dataSource_(dataSource) {}
 
 HRESULT ProviderSession::CreateCommand(IUnknown* pUnkOuter, REFIID riid, IUnknown** ppCommand) {
     if (ppCommand != nullptr) {
         *ppCommand = nullptr;
-    }
-    if (auto failure =
-            enter("IDBCreateCommand::CreateCommand", [&] { return interfaceName(riid); })) {
-        return *failure;
     }
     if (ppCommand == nullptr) {
         return E_INVALIDARG;
@@ -104,31 +74,24 @@ HRESULT ProviderSession::CreateCommand(IUnknown* pUnkOuter, REFIID riid, IUnknow
 }
 
 ProviderCommand* ProviderSession::newCommand() {
-    return ProviderCommand::create(watcher(), config_, this);
+    return ProviderCommand::create(config_, this);
 }
 
 // ---- ProviderCommand
 
-ProviderCommand::ProviderCommand(ObjectWatcher* watcher, ProviderConfig* config,
-                                 ProviderSession* session)
-    : ComObject(watcher, "ICommand"), config_(config), session_(session) {}
+ProviderCommand::ProviderCommand(ProviderConfig* config, ProviderSession* session)
+    : config_(config), session_(session) {}
 
-HRESULT ProviderCommand::Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams,
+HRESULT ProviderCommand::Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS*,
                                  DBROWCOUNT* pcRowsAffected, IUnknown** ppRowset) {
     if (ppRowset != nullptr) {
         *ppRowset = nullptr;
-    }
-    if (auto failure = enter("ICommand::Execute", [&] { return interfaceName(riid); })) {
-        return *failure;
     }
     if (pcRowsAffected != nullptr) {
         *pcRowsAffected = -1;
     }
     if (pUnkOuter != nullptr) {
         return DB_E_NOAGGREGATION;
-    }
-    if (pParams != nullptr) {
-        fault("Execute was given parameters");
     }
     if (!hasText_) {
         return DB_E_NOCOMMAND;
@@ -146,20 +109,12 @@ HRESULT ProviderCommand::serve(std::shared_ptr<const Table> table, REFIID riid, 
     if (config_->makeRowset) {
         return config_->makeRowset(this, std::move(table), riid, rowset);
     }
-    TableRowset* rows = TableRowset::create(watcher(), std::move(table));
+    TableRowset* rows = TableRowset::create(std::move(table));
     rows->keepAlive(this);
     return handOut(rows, riid, reinterpret_cast<void**>(rowset));
 }
 
 HRESULT ProviderCommand::SetCommandText(REFGUID rguidDialect, LPCOLESTR pwszCommand) {
-    auto detail = [&] {
-        return (IsEqualGUID(rguidDialect, DBGUID_DEFAULT) ? std::string("DBGUID_DEFAULT")
-                                                          : interfaceName(rguidDialect)) +
-               "," + narrow(pwszCommand);
-    };
-    if (auto failure = enter("ICommandText::SetCommandText", detail)) {
-        return *failure;
-    }
     if (!IsEqualGUID(rguidDialect, DBGUID_DEFAULT)) {
         return DB_E_DIALECTNOTSUPPORTED;
     }

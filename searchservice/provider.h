@@ -33,16 +33,16 @@ class ProviderCommand;
 class ProviderDataSource
     : public ComObject<ProviderDataSource, IDBInitialize, IDBProperties, IDBCreateSession> {
 public:
-    ProviderDataSource(ObjectWatcher* watcher, ProviderConfig* config);
+    explicit ProviderDataSource(ProviderConfig* config);
 
     // The class object's maker; context is the ProviderConfig.
-    static HRESULT make(ObjectWatcher* watcher, void* context, REFIID riid, void** ppv);
+    static HRESULT make(void* context, REFIID riid, void** ppv);
 
     HRESULT STDMETHODCALLTYPE Initialize() override;
-    TARVEL_NOT_SERVED(IDBInitialize, Uninitialize)
-    TARVEL_NOT_SERVED(IDBProperties, GetProperties, ULONG, const DBPROPIDSET[], ULONG*, DBPROPSET**)
-    TARVEL_NOT_SERVED(IDBProperties, GetPropertyInfo, ULONG, const DBPROPIDSET[], ULONG*,
-                      DBPROPINFOSET**, OLECHAR**)
+    TARVEL_NOT_SERVED(Uninitialize)
+    TARVEL_NOT_SERVED(GetProperties, ULONG, const DBPROPIDSET[], ULONG*, DBPROPSET**)
+    TARVEL_NOT_SERVED(GetPropertyInfo, ULONG, const DBPROPIDSET[], ULONG*, DBPROPINFOSET**,
+                      OLECHAR**)
     HRESULT STDMETHODCALLTYPE SetProperties(ULONG cPropertySets,
                                             DBPROPSET rgPropertySets[]) override;
     HRESULT STDMETHODCALLTYPE CreateSession(IUnknown* pUnkOuter, REFIID riid,
@@ -60,10 +60,9 @@ private:
 
 class ProviderSession : public ComObject<ProviderSession, IOpenRowset, IDBCreateCommand> {
 public:
-    ProviderSession(ObjectWatcher* watcher, ProviderConfig* config, ProviderDataSource* dataSource);
+    ProviderSession(ProviderConfig* config, ProviderDataSource* dataSource);
 
-    TARVEL_NOT_SERVED(IOpenRowset, OpenRowset, IUnknown*, DBID*, DBID*, REFIID, ULONG, DBPROPSET[],
-                      IUnknown**)
+    TARVEL_NOT_SERVED(OpenRowset, IUnknown*, DBID*, DBID*, REFIID, ULONG, DBPROPSET[], IUnknown**)
     HRESULT STDMETHODCALLTYPE CreateCommand(IUnknown* pUnkOuter, REFIID riid,
                                             IUnknown** ppCommand) override;
 
@@ -80,19 +79,19 @@ private:
 
 class ProviderCommand : public ComObject<ProviderCommand, ICommand, ICommandText> {
 public:
-    ProviderCommand(ObjectWatcher* watcher, ProviderConfig* config, ProviderSession* session);
+    ProviderCommand(ProviderConfig* config, ProviderSession* session);
 
-    TARVEL_NOT_SERVED(ICommand, Cancel)
+    TARVEL_NOT_SERVED(Cancel)
     HRESULT STDMETHODCALLTYPE Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams,
                                       DBROWCOUNT* pcRowsAffected, IUnknown** ppRowset) override;
-    TARVEL_NOT_SERVED(ICommand, GetDBSession, REFIID, IUnknown**)
-    TARVEL_NOT_SERVED(ICommandText, GetCommandText, GUID*, LPOLESTR*)
+    TARVEL_NOT_SERVED(GetDBSession, REFIID, IUnknown**)
+    TARVEL_NOT_SERVED(GetCommandText, GUID*, LPOLESTR*)
     HRESULT STDMETHODCALLTYPE SetCommandText(REFGUID rguidDialect, LPCOLESTR pwszCommand) override;
 
 protected:
     void finalRelease() override { session_.reset(); }
     // A rowset over the table, handed out as riid into rowset.
-    HRESULT serve(std::shared_ptr<const Table> table, REFIID riid, IUnknown** rowset);
+    virtual HRESULT serve(std::shared_ptr<const Table> table, REFIID riid, IUnknown** rowset);
     ProviderConfig* config() const { return config_; }
 
 private:

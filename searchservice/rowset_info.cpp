@@ -1,5 +1,4 @@
 #include <cstring>
-#include <string>
 
 #include "table_rowset.h"
 
@@ -9,9 +8,6 @@ namespace tarvel::service {
 
 HRESULT TableRowset::GetColumnInfo(DBORDINAL* pcColumns, DBCOLUMNINFO** prgInfo,
                                    OLECHAR** ppStringsBuffer) {
-    if (auto failure = enter("IColumnsInfo::GetColumnInfo")) {
-        return *failure;
-    }
     if (pcColumns == nullptr || prgInfo == nullptr || ppStringsBuffer == nullptr) {
         return E_INVALIDARG;
     }
@@ -30,13 +26,11 @@ HRESULT TableRowset::GetColumnInfo(DBORDINAL* pcColumns, DBCOLUMNINFO** prgInfo,
     if (names == nullptr) {
         return E_OUTOFMEMORY;
     }
-    handedOver("column names");
     auto* info = static_cast<DBCOLUMNINFO*>(CoTaskMemAlloc(columns.size() * sizeof(DBCOLUMNINFO)));
     if (info == nullptr) {
         CoTaskMemFree(names);
         return E_OUTOFMEMORY;
     }
-    handedOver("column info");
     std::memset(info, 0, columns.size() * sizeof(DBCOLUMNINFO));
     OLECHAR* next = names;
     for (size_t i = 0; i < columns.size(); ++i) {
@@ -64,19 +58,6 @@ HRESULT TableRowset::GetColumnInfo(DBORDINAL* pcColumns, DBCOLUMNINFO** prgInfo,
 HRESULT TableRowset::GetProperties(const ULONG cPropertyIDSets,
                                    const DBPROPIDSET rgPropertyIDSets[], ULONG* pcPropertySets,
                                    DBPROPSET** prgPropertySets) {
-    auto requested = [&] {
-        std::string detail;
-        for (ULONG s = 0; rgPropertyIDSets != nullptr && s < cPropertyIDSets; ++s) {
-            for (ULONG p = 0; p < rgPropertyIDSets[s].cPropertyIDs; ++p) {
-                detail += (detail.empty() ? "" : ",") +
-                          std::to_string(rgPropertyIDSets[s].rgPropertyIDs[p]);
-            }
-        }
-        return detail;
-    };
-    if (auto failure = enter("IRowsetInfo::GetProperties", requested)) {
-        return *failure;
-    }
     if (pcPropertySets == nullptr || prgPropertySets == nullptr ||
         (cPropertyIDSets != 0 && rgPropertyIDSets == nullptr)) {
         return E_INVALIDARG;
@@ -103,7 +84,6 @@ HRESULT TableRowset::GetProperties(const ULONG cPropertyIDSets,
     if (sets == nullptr) {
         return E_OUTOFMEMORY;
     }
-    handedOver("property sets");
     size_t supported = 0;
     size_t asked = 0;
     for (size_t s = 0; s < wanted.size(); ++s) {
@@ -122,7 +102,6 @@ HRESULT TableRowset::GetProperties(const ULONG cPropertyIDSets,
             CoTaskMemFree(sets);
             return E_OUTOFMEMORY;
         }
-        handedOver("properties");
         std::memset(properties, 0, ids.size() * sizeof(DBPROP));
         for (size_t p = 0; p < ids.size(); ++p) {
             ++asked;

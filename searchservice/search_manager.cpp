@@ -4,13 +4,10 @@
 
 namespace tarvel::service {
 
-LPWSTR taskString(const WString& text, ObjectWatcher* watcher) {
+LPWSTR taskString(const WString& text) {
     auto* copy = static_cast<LPWSTR>(CoTaskMemAlloc((text.size() + 1) * sizeof(WCHAR)));
     if (copy != nullptr) {
         std::memcpy(copy, text.c_str(), (text.size() + 1) * sizeof(WCHAR));
-        if (watcher != nullptr) {
-            watcher->handedOver("text \"" + narrow(copy) + "\"");
-        }
     }
     return copy;
 }
@@ -18,10 +15,6 @@ LPWSTR taskString(const WString& text, ObjectWatcher* watcher) {
 // ---- QueryHelper
 
 HRESULT QueryHelper::put_QuerySelectColumns(LPCWSTR pszSelectColumns) {
-    if (auto failure = enter("ISearchQueryHelper::put_QuerySelectColumns",
-                             [&] { return narrow(pszSelectColumns); })) {
-        return *failure;
-    }
     if (pszSelectColumns == nullptr) {
         return E_INVALIDARG;
     }
@@ -30,23 +23,16 @@ HRESULT QueryHelper::put_QuerySelectColumns(LPCWSTR pszSelectColumns) {
 }
 
 HRESULT QueryHelper::get_QuerySelectColumns(LPWSTR* ppszSelectColumns) {
-    if (auto failure = enter("ISearchQueryHelper::get_QuerySelectColumns")) {
-        return *failure;
-    }
     if (ppszSelectColumns == nullptr) {
         return E_POINTER;
     }
-    *ppszSelectColumns = taskString(settings_.selectColumns, watcher());
+    *ppszSelectColumns = taskString(settings_.selectColumns);
     return *ppszSelectColumns != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT QueryHelper::GenerateSQLFromUserQuery(LPCWSTR pszQuery, LPWSTR* ppszSQL) {
     if (ppszSQL != nullptr) {
         *ppszSQL = nullptr;
-    }
-    if (auto failure = enter("ISearchQueryHelper::GenerateSQLFromUserQuery",
-                             [&] { return narrow(pszQuery); })) {
-        return *failure;
     }
     if (ppszSQL == nullptr) {
         return E_POINTER;
@@ -60,27 +46,20 @@ HRESULT QueryHelper::GenerateSQLFromUserQuery(LPCWSTR pszQuery, LPWSTR* ppszSQL)
     // careless helper would; the service's generator produces none then.
     if (FAILED(hr)) {
         if (!sql.empty()) {
-            *ppszSQL = taskString(sql, watcher());
+            *ppszSQL = taskString(sql);
         }
         return hr;
     }
-    *ppszSQL = taskString(sql, watcher());
+    *ppszSQL = taskString(sql);
     return *ppszSQL != nullptr ? hr : E_OUTOFMEMORY;
 }
 
 HRESULT QueryHelper::put_QueryMaxResults(LONG cMaxResults) {
-    if (auto failure = enter("ISearchQueryHelper::put_QueryMaxResults",
-                             [&] { return std::to_string(cMaxResults); })) {
-        return *failure;
-    }
     settings_.maxResults = cMaxResults;
     return S_OK;
 }
 
 HRESULT QueryHelper::get_QueryMaxResults(LONG* pcMaxResults) {
-    if (auto failure = enter("ISearchQueryHelper::get_QueryMaxResults")) {
-        return *failure;
-    }
     if (pcMaxResults == nullptr) {
         return E_POINTER;
     }
@@ -91,13 +70,10 @@ HRESULT QueryHelper::get_QueryMaxResults(LONG* pcMaxResults) {
 // ---- CatalogManager
 
 HRESULT CatalogManager::get_Name(LPWSTR* pszName) {
-    if (auto failure = enter("ISearchCatalogManager::get_Name")) {
-        return *failure;
-    }
     if (pszName == nullptr) {
         return E_POINTER;
     }
-    *pszName = taskString(kSystemIndex, watcher());
+    *pszName = taskString(kSystemIndex);
     return *pszName != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -105,13 +81,10 @@ HRESULT CatalogManager::GetQueryHelper(ISearchQueryHelper** ppSearchQueryHelper)
     if (ppSearchQueryHelper != nullptr) {
         *ppSearchQueryHelper = nullptr;
     }
-    if (auto failure = enter("ISearchCatalogManager::GetQueryHelper")) {
-        return *failure;
-    }
     if (ppSearchQueryHelper == nullptr) {
         return E_POINTER;
     }
-    QueryHelper* helper = QueryHelper::create(watcher(), config_);
+    QueryHelper* helper = newQueryHelper();
     *ppSearchQueryHelper = helper->as<ISearchQueryHelper>();
     return S_OK;
 }
@@ -119,10 +92,7 @@ HRESULT CatalogManager::GetQueryHelper(ISearchQueryHelper** ppSearchQueryHelper)
 HRESULT CatalogManager::GetCatalogStatus(CatalogStatus* pStatus,
                                          CatalogPausedReason* pPausedReason) {
     if (!config_->catalogState) {
-        return unexpected("ISearchCatalogManager::GetCatalogStatus");
-    }
-    if (auto failure = enter("ISearchCatalogManager::GetCatalogStatus")) {
-        return *failure;
+        return notServed();
     }
     if (pStatus == nullptr || pPausedReason == nullptr) {
         return E_POINTER;
@@ -135,10 +105,7 @@ HRESULT CatalogManager::GetCatalogStatus(CatalogStatus* pStatus,
 
 HRESULT CatalogManager::NumberOfItems(LONG* plCount) {
     if (!config_->itemCount) {
-        return unexpected("ISearchCatalogManager::NumberOfItems");
-    }
-    if (auto failure = enter("ISearchCatalogManager::NumberOfItems")) {
-        return *failure;
+        return notServed();
     }
     if (plCount == nullptr) {
         return E_POINTER;
@@ -150,10 +117,7 @@ HRESULT CatalogManager::NumberOfItems(LONG* plCount) {
 HRESULT CatalogManager::NumberOfItemsToIndex(LONG* plIncrementalCount, LONG* plNotificationQueue,
                                              LONG* plHighPriorityQueue) {
     if (!config_->itemCount) {
-        return unexpected("ISearchCatalogManager::NumberOfItemsToIndex");
-    }
-    if (auto failure = enter("ISearchCatalogManager::NumberOfItemsToIndex")) {
-        return *failure;
+        return notServed();
     }
     if (plIncrementalCount == nullptr || plNotificationQueue == nullptr ||
         plHighPriorityQueue == nullptr) {
@@ -171,17 +135,22 @@ HRESULT CatalogManager::GetCrawlScopeManager(ISearchCrawlScopeManager** ppCrawlS
         *ppCrawlScopeManager = nullptr;
     }
     if (!config_->inCrawlScope) {
-        return unexpected("ISearchCatalogManager::GetCrawlScopeManager");
-    }
-    if (auto failure = enter("ISearchCatalogManager::GetCrawlScopeManager")) {
-        return *failure;
+        return notServed();
     }
     if (ppCrawlScopeManager == nullptr) {
         return E_POINTER;
     }
-    CrawlScopeManager* scope = CrawlScopeManager::create(watcher(), config_);
+    CrawlScopeManager* scope = newCrawlScope();
     *ppCrawlScopeManager = scope->as<ISearchCrawlScopeManager>();
     return S_OK;
+}
+
+QueryHelper* CatalogManager::newQueryHelper() {
+    return QueryHelper::create(config_);
+}
+
+CrawlScopeManager* CatalogManager::newCrawlScope() {
+    return CrawlScopeManager::create(config_);
 }
 
 // ---- CrawlScopeManager
@@ -193,10 +162,6 @@ HRESULT CrawlScopeManager::IncludedInCrawlScope(LPCWSTR pszURL, BOOL* pfIsInclud
 
 HRESULT CrawlScopeManager::IncludedInCrawlScopeEx(LPCWSTR pszURL, BOOL* pfIsIncluded,
                                                   CLUSION_REASON* pReason) {
-    if (auto failure = enter("ISearchCrawlScopeManager::IncludedInCrawlScopeEx",
-                             [&] { return narrow(pszURL); })) {
-        return *failure;
-    }
     if (pszURL == nullptr || pfIsIncluded == nullptr || pReason == nullptr) {
         return E_POINTER;
     }
@@ -213,29 +178,27 @@ HRESULT SearchManager::GetIndexerVersionStr(LPWSTR* ppszVersionString) {
         *ppszVersionString = nullptr;
     }
     if (config_->indexerVersion.empty()) {
-        return unexpected("ISearchManager::GetIndexerVersionStr");
-    }
-    if (auto failure = enter("ISearchManager::GetIndexerVersionStr")) {
-        return *failure;
+        return notServed();
     }
     if (ppszVersionString == nullptr) {
         return E_POINTER;
     }
-    *ppszVersionString = taskString(config_->indexerVersion, watcher());
+    *ppszVersionString = taskString(config_->indexerVersion);
     return *ppszVersionString != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT SearchManager::make(ObjectWatcher* watcher, void* context, REFIID riid, void** ppv) {
-    return handOut(SearchManager::create(watcher, static_cast<const SearchServiceConfig*>(context)),
-                   riid, ppv);
+HRESULT SearchManager::make(void* context, REFIID riid, void** ppv) {
+    return handOut(SearchManager::create(static_cast<const SearchServiceConfig*>(context)), riid,
+                   ppv);
+}
+
+CatalogManager* SearchManager::newCatalog() {
+    return CatalogManager::create(config_);
 }
 
 HRESULT SearchManager::GetCatalog(LPCWSTR pszCatalog, ISearchCatalogManager** ppCatalogManager) {
     if (ppCatalogManager != nullptr) {
         *ppCatalogManager = nullptr;
-    }
-    if (auto failure = enter("ISearchManager::GetCatalog", [&] { return narrow(pszCatalog); })) {
-        return *failure;
     }
     if (ppCatalogManager == nullptr) {
         return E_POINTER;
@@ -243,7 +206,7 @@ HRESULT SearchManager::GetCatalog(LPCWSTR pszCatalog, ISearchCatalogManager** pp
     if (pszCatalog == nullptr || WString(pszCatalog) != kSystemIndex) {
         return E_INVALIDARG;
     }
-    CatalogManager* catalog = CatalogManager::create(watcher(), config_);
+    CatalogManager* catalog = newCatalog();
     *ppCatalogManager = catalog->as<ISearchCatalogManager>();
     return S_OK;
 }

@@ -1,6 +1,7 @@
 // Stand-ins for the Windows Search manager, the catalog manager of "SystemIndex", its query
-// helper and its crawl scope manager. The helper's SQL comes from a generator, so that tests can
-// script it; what the service tells of itself comes from its configuration.
+// helper and its crawl scope manager. The helper's SQL comes from a generator; what the service
+// tells of itself comes from its configuration. Each object makes the next through a virtual
+// method, so that classes derived from these can serve otherwise.
 #pragma once
 
 #include <functional>
@@ -36,97 +37,103 @@ struct SearchServiceConfig {
     std::function<bool(const WString& url, CLUSION_REASON* reason)> inCrawlScope;
 };
 
-class QueryHelper final : public ComObject<QueryHelper, ISearchQueryHelper> {
+class QueryHelper : public ComObject<QueryHelper, ISearchQueryHelper> {
 public:
-    QueryHelper(ObjectWatcher* watcher, const SearchServiceConfig* config)
-        : ComObject(watcher, "ISearchQueryHelper"), config_(config) {}
+    explicit QueryHelper(const SearchServiceConfig* config) : config_(config) {}
 
-    TARVEL_NOT_SERVED(ISearchQueryHelper, get_ConnectionString, LPWSTR*)
-    TARVEL_NOT_SERVED(ISearchQueryHelper, put_QueryContentLocale, LCID)
-    TARVEL_NOT_SERVED(ISearchQueryHelper, get_QueryContentLocale, LCID*)
-    TARVEL_NOT_SERVED(ISearchQueryHelper, put_QueryKeywordLocale, LCID)
-    TARVEL_NOT_SERVED(ISearchQueryHelper, get_QueryKeywordLocale, LCID*)
-    TARVEL_NOT_SERVED(ISearchQueryHelper, put_QueryTermExpansion, SEARCH_TERM_EXPANSION)
-    TARVEL_NOT_SERVED(ISearchQueryHelper, get_QueryTermExpansion, SEARCH_TERM_EXPANSION*)
-    TARVEL_NOT_SERVED(ISearchQueryHelper, put_QuerySyntax, SEARCH_QUERY_SYNTAX)
-    TARVEL_NOT_SERVED(ISearchQueryHelper, get_QuerySyntax, SEARCH_QUERY_SYNTAX*)
-    TARVEL_NOT_SERVED(ISearchQueryHelper, put_QueryContentProperties, LPCWSTR)
-    TARVEL_NOT_SERVED(ISearchQueryHelper, get_QueryContentProperties, LPWSTR*)
+    TARVEL_NOT_SERVED(get_ConnectionString, LPWSTR*)
+    TARVEL_NOT_SERVED(put_QueryContentLocale, LCID)
+    TARVEL_NOT_SERVED(get_QueryContentLocale, LCID*)
+    TARVEL_NOT_SERVED(put_QueryKeywordLocale, LCID)
+    TARVEL_NOT_SERVED(get_QueryKeywordLocale, LCID*)
+    TARVEL_NOT_SERVED(put_QueryTermExpansion, SEARCH_TERM_EXPANSION)
+    TARVEL_NOT_SERVED(get_QueryTermExpansion, SEARCH_TERM_EXPANSION*)
+    TARVEL_NOT_SERVED(put_QuerySyntax, SEARCH_QUERY_SYNTAX)
+    TARVEL_NOT_SERVED(get_QuerySyntax, SEARCH_QUERY_SYNTAX*)
+    TARVEL_NOT_SERVED(put_QueryContentProperties, LPCWSTR)
+    TARVEL_NOT_SERVED(get_QueryContentProperties, LPWSTR*)
     HRESULT STDMETHODCALLTYPE put_QuerySelectColumns(LPCWSTR pszSelectColumns) override;
     HRESULT STDMETHODCALLTYPE get_QuerySelectColumns(LPWSTR* ppszSelectColumns) override;
-    TARVEL_NOT_SERVED(ISearchQueryHelper, put_QueryWhereRestrictions, LPCWSTR)
-    TARVEL_NOT_SERVED(ISearchQueryHelper, get_QueryWhereRestrictions, LPWSTR*)
-    TARVEL_NOT_SERVED(ISearchQueryHelper, put_QuerySorting, LPCWSTR)
-    TARVEL_NOT_SERVED(ISearchQueryHelper, get_QuerySorting, LPWSTR*)
+    TARVEL_NOT_SERVED(put_QueryWhereRestrictions, LPCWSTR)
+    TARVEL_NOT_SERVED(get_QueryWhereRestrictions, LPWSTR*)
+    TARVEL_NOT_SERVED(put_QuerySorting, LPCWSTR)
+    TARVEL_NOT_SERVED(get_QuerySorting, LPWSTR*)
     HRESULT STDMETHODCALLTYPE GenerateSQLFromUserQuery(LPCWSTR pszQuery, LPWSTR* ppszSQL) override;
-    TARVEL_NOT_SERVED(ISearchQueryHelper, WriteProperties, LONG, DWORD, PROPERTYKEY*, void*,
-                      FILETIME*)
+    TARVEL_NOT_SERVED(WriteProperties, LONG, DWORD, PROPERTYKEY*, void*, FILETIME*)
     HRESULT STDMETHODCALLTYPE put_QueryMaxResults(LONG cMaxResults) override;
     HRESULT STDMETHODCALLTYPE get_QueryMaxResults(LONG* pcMaxResults) override;
+
+protected:
+    const SearchServiceConfig* config() const { return config_; }
 
 private:
     const SearchServiceConfig* config_;
     QueryHelperSettings settings_;
 };
 
-class CatalogManager final : public ComObject<CatalogManager, ISearchCatalogManager> {
+class QueryHelper;
+class CrawlScopeManager;
+
+class CatalogManager : public ComObject<CatalogManager, ISearchCatalogManager> {
 public:
-    CatalogManager(ObjectWatcher* watcher, const SearchServiceConfig* config)
-        : ComObject(watcher, "ISearchCatalogManager"), config_(config) {}
+    explicit CatalogManager(const SearchServiceConfig* config) : config_(config) {}
 
     HRESULT STDMETHODCALLTYPE get_Name(LPWSTR* pszName) override;
-    TARVEL_NOT_SERVED(ISearchCatalogManager, GetParameter, LPCWSTR, PROPVARIANT**)
-    TARVEL_NOT_SERVED(ISearchCatalogManager, SetParameter, LPCWSTR, PROPVARIANT*)
+    TARVEL_NOT_SERVED(GetParameter, LPCWSTR, PROPVARIANT**)
+    TARVEL_NOT_SERVED(SetParameter, LPCWSTR, PROPVARIANT*)
     HRESULT STDMETHODCALLTYPE GetCatalogStatus(CatalogStatus* pStatus,
                                                CatalogPausedReason* pPausedReason) override;
-    TARVEL_NOT_SERVED(ISearchCatalogManager, Reset)
-    TARVEL_NOT_SERVED(ISearchCatalogManager, Reindex)
-    TARVEL_NOT_SERVED(ISearchCatalogManager, ReindexMatchingURLs, LPCWSTR)
-    TARVEL_NOT_SERVED(ISearchCatalogManager, ReindexSearchRoot, LPCWSTR)
-    TARVEL_NOT_SERVED(ISearchCatalogManager, put_ConnectTimeout, DWORD)
-    TARVEL_NOT_SERVED(ISearchCatalogManager, get_ConnectTimeout, DWORD*)
-    TARVEL_NOT_SERVED(ISearchCatalogManager, put_DataTimeout, DWORD)
-    TARVEL_NOT_SERVED(ISearchCatalogManager, get_DataTimeout, DWORD*)
+    TARVEL_NOT_SERVED(Reset)
+    TARVEL_NOT_SERVED(Reindex)
+    TARVEL_NOT_SERVED(ReindexMatchingURLs, LPCWSTR)
+    TARVEL_NOT_SERVED(ReindexSearchRoot, LPCWSTR)
+    TARVEL_NOT_SERVED(put_ConnectTimeout, DWORD)
+    TARVEL_NOT_SERVED(get_ConnectTimeout, DWORD*)
+    TARVEL_NOT_SERVED(put_DataTimeout, DWORD)
+    TARVEL_NOT_SERVED(get_DataTimeout, DWORD*)
     HRESULT STDMETHODCALLTYPE NumberOfItems(LONG* plCount) override;
     HRESULT STDMETHODCALLTYPE NumberOfItemsToIndex(LONG* plIncrementalCount,
                                                    LONG* plNotificationQueue,
                                                    LONG* plHighPriorityQueue) override;
-    TARVEL_NOT_SERVED(ISearchCatalogManager, URLBeingIndexed, LPWSTR*)
-    TARVEL_NOT_SERVED(ISearchCatalogManager, GetURLIndexingState, LPCWSTR, DWORD*)
-    TARVEL_NOT_SERVED(ISearchCatalogManager, GetPersistentItemsChangedSink, IUnknown**)
-    TARVEL_NOT_SERVED(ISearchCatalogManager, RegisterViewForNotification, LPCWSTR, IUnknown*,
-                      DWORD*)
-    TARVEL_NOT_SERVED(ISearchCatalogManager, GetItemsChangedSink, IUnknown*, REFIID, void**, GUID*,
-                      GUID*, DWORD*)
-    TARVEL_NOT_SERVED(ISearchCatalogManager, UnregisterViewForNotification, DWORD)
-    TARVEL_NOT_SERVED(ISearchCatalogManager, SetExtensionClusion, LPCWSTR, BOOL)
-    TARVEL_NOT_SERVED(ISearchCatalogManager, EnumerateExcludedExtensions, IEnumString**)
+    TARVEL_NOT_SERVED(URLBeingIndexed, LPWSTR*)
+    TARVEL_NOT_SERVED(GetURLIndexingState, LPCWSTR, DWORD*)
+    TARVEL_NOT_SERVED(GetPersistentItemsChangedSink, IUnknown**)
+    TARVEL_NOT_SERVED(RegisterViewForNotification, LPCWSTR, IUnknown*, DWORD*)
+    TARVEL_NOT_SERVED(GetItemsChangedSink, IUnknown*, REFIID, void**, GUID*, GUID*, DWORD*)
+    TARVEL_NOT_SERVED(UnregisterViewForNotification, DWORD)
+    TARVEL_NOT_SERVED(SetExtensionClusion, LPCWSTR, BOOL)
+    TARVEL_NOT_SERVED(EnumerateExcludedExtensions, IEnumString**)
     HRESULT STDMETHODCALLTYPE GetQueryHelper(ISearchQueryHelper** ppSearchQueryHelper) override;
-    TARVEL_NOT_SERVED(ISearchCatalogManager, put_DiacriticSensitivity, BOOL)
-    TARVEL_NOT_SERVED(ISearchCatalogManager, get_DiacriticSensitivity, BOOL*)
+    TARVEL_NOT_SERVED(put_DiacriticSensitivity, BOOL)
+    TARVEL_NOT_SERVED(get_DiacriticSensitivity, BOOL*)
     HRESULT STDMETHODCALLTYPE
     GetCrawlScopeManager(ISearchCrawlScopeManager** ppCrawlScopeManager) override;
+
+protected:
+    // The helper and the crawl scope manager the catalog hands out, each holding one reference.
+    virtual QueryHelper* newQueryHelper();
+    virtual CrawlScopeManager* newCrawlScope();
+    const SearchServiceConfig* config() const { return config_; }
 
 private:
     const SearchServiceConfig* config_;
 };
 
 // The crawl scope of the service: the folder it indexes, and what lies below.
-class CrawlScopeManager final : public ComObject<CrawlScopeManager, ISearchCrawlScopeManager> {
+class CrawlScopeManager : public ComObject<CrawlScopeManager, ISearchCrawlScopeManager> {
 public:
-    CrawlScopeManager(ObjectWatcher* watcher, const SearchServiceConfig* config)
-        : ComObject(watcher, "ISearchCrawlScopeManager"), config_(config) {}
+    explicit CrawlScopeManager(const SearchServiceConfig* config) : config_(config) {}
 
-    TARVEL_NOT_SERVED(ISearchCrawlScopeManager, AddDefaultScopeRule, LPCWSTR, BOOL, DWORD)
-    TARVEL_NOT_SERVED(ISearchCrawlScopeManager, AddRoot, IUnknown*)
-    TARVEL_NOT_SERVED(ISearchCrawlScopeManager, RemoveRoot, LPCWSTR)
-    TARVEL_NOT_SERVED(ISearchCrawlScopeManager, EnumerateRoots, IUnknown**)
-    TARVEL_NOT_SERVED(ISearchCrawlScopeManager, AddHierarchicalScope, LPCWSTR, BOOL, BOOL, BOOL)
-    TARVEL_NOT_SERVED(ISearchCrawlScopeManager, AddUserScopeRule, LPCWSTR, BOOL, BOOL, DWORD)
-    TARVEL_NOT_SERVED(ISearchCrawlScopeManager, RemoveScopeRule, LPCWSTR)
-    TARVEL_NOT_SERVED(ISearchCrawlScopeManager, EnumerateScopeRules, IUnknown**)
-    TARVEL_NOT_SERVED(ISearchCrawlScopeManager, HasParentScopeRule, LPCWSTR, BOOL*)
-    TARVEL_NOT_SERVED(ISearchCrawlScopeManager, HasChildScopeRule, LPCWSTR, BOOL*)
+    TARVEL_NOT_SERVED(AddDefaultScopeRule, LPCWSTR, BOOL, DWORD)
+    TARVEL_NOT_SERVED(AddRoot, IUnknown*)
+    TARVEL_NOT_SERVED(RemoveRoot, LPCWSTR)
+    TARVEL_NOT_SERVED(EnumerateRoots, IUnknown**)
+    TARVEL_NOT_SERVED(AddHierarchicalScope, LPCWSTR, BOOL, BOOL, BOOL)
+    TARVEL_NOT_SERVED(AddUserScopeRule, LPCWSTR, BOOL, BOOL, DWORD)
+    TARVEL_NOT_SERVED(RemoveScopeRule, LPCWSTR)
+    TARVEL_NOT_SERVED(EnumerateScopeRules, IUnknown**)
+    TARVEL_NOT_SERVED(HasParentScopeRule, LPCWSTR, BOOL*)
+    TARVEL_NOT_SERVED(HasChildScopeRule, LPCWSTR, BOOL*)
     HRESULT STDMETHODCALLTYPE IncludedInCrawlScope(LPCWSTR pszURL, BOOL* pfIsIncluded) override;
     HRESULT STDMETHODCALLTYPE IncludedInCrawlScopeEx(LPCWSTR pszURL, BOOL* pfIsIncluded,
                                                      CLUSION_REASON* pReason) override;
@@ -135,34 +142,38 @@ private:
     const SearchServiceConfig* config_;
 };
 
-class SearchManager final : public ComObject<SearchManager, ISearchManager> {
+class SearchManager : public ComObject<SearchManager, ISearchManager> {
 public:
-    SearchManager(ObjectWatcher* watcher, const SearchServiceConfig* config)
-        : ComObject(watcher, "ISearchManager"), config_(config) {}
+    explicit SearchManager(const SearchServiceConfig* config) : config_(config) {}
 
     // The class object's maker; context is the SearchServiceConfig.
-    static HRESULT make(ObjectWatcher* watcher, void* context, REFIID riid, void** ppv);
+    static HRESULT make(void* context, REFIID riid, void** ppv);
 
     HRESULT STDMETHODCALLTYPE GetIndexerVersionStr(LPWSTR* ppszVersionString) override;
-    TARVEL_NOT_SERVED(ISearchManager, GetIndexerVersion, DWORD*, DWORD*)
-    TARVEL_NOT_SERVED(ISearchManager, GetParameter, LPCWSTR, PROPVARIANT**)
-    TARVEL_NOT_SERVED(ISearchManager, SetParameter, LPCWSTR, const PROPVARIANT*)
-    TARVEL_NOT_SERVED(ISearchManager, get_ProxyName, LPWSTR*)
-    TARVEL_NOT_SERVED(ISearchManager, get_BypassList, LPWSTR*)
-    TARVEL_NOT_SERVED(ISearchManager, SetProxy, PROXY_ACCESS, BOOL, DWORD, LPCWSTR, LPCWSTR)
+    TARVEL_NOT_SERVED(GetIndexerVersion, DWORD*, DWORD*)
+    TARVEL_NOT_SERVED(GetParameter, LPCWSTR, PROPVARIANT**)
+    TARVEL_NOT_SERVED(SetParameter, LPCWSTR, const PROPVARIANT*)
+    TARVEL_NOT_SERVED(get_ProxyName, LPWSTR*)
+    TARVEL_NOT_SERVED(get_BypassList, LPWSTR*)
+    TARVEL_NOT_SERVED(SetProxy, PROXY_ACCESS, BOOL, DWORD, LPCWSTR, LPCWSTR)
     HRESULT STDMETHODCALLTYPE GetCatalog(LPCWSTR pszCatalog,
                                          ISearchCatalogManager** ppCatalogManager) override;
-    TARVEL_NOT_SERVED(ISearchManager, get_UserAgent, LPWSTR*)
-    TARVEL_NOT_SERVED(ISearchManager, put_UserAgent, LPCWSTR)
-    TARVEL_NOT_SERVED(ISearchManager, get_UseProxy, PROXY_ACCESS*)
-    TARVEL_NOT_SERVED(ISearchManager, get_LocalBypass, BOOL*)
-    TARVEL_NOT_SERVED(ISearchManager, get_PortNumber, DWORD*)
+    TARVEL_NOT_SERVED(get_UserAgent, LPWSTR*)
+    TARVEL_NOT_SERVED(put_UserAgent, LPCWSTR)
+    TARVEL_NOT_SERVED(get_UseProxy, PROXY_ACCESS*)
+    TARVEL_NOT_SERVED(get_LocalBypass, BOOL*)
+    TARVEL_NOT_SERVED(get_PortNumber, DWORD*)
+
+protected:
+    // The catalog the manager hands out, holding one reference.
+    virtual CatalogManager* newCatalog();
+    const SearchServiceConfig* config() const { return config_; }
 
 private:
     const SearchServiceConfig* config_;
 };
 
 // A copy of text in the task allocator, as COM out-strings are handed over.
-LPWSTR taskString(const WString& text, ObjectWatcher* watcher);
+LPWSTR taskString(const WString& text);
 
 }  // namespace tarvel::service

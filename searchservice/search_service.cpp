@@ -14,10 +14,9 @@ const WCHAR kProgId[] = TARVEL_UTF16("Search.CollatorDSO.1");
 
 }  // namespace
 
-SearchService::SearchService(WString root, ObjectWatcher* watcher, Unreadable unreadable)
-    : root_(std::move(root)), watcher_(watcher), unreadable_(std::move(unreadable)) {
-    searchConfig_.generator = [this](const WString& query, const QueryHelperSettings& settings,
-                                     WString& sql) { return generate(query, settings, sql); };
+SearchService::SearchService(WString root, Unreadable unreadable)
+    : root_(std::move(root)), unreadable_(std::move(unreadable)) {
+    searchConfig_.generator = generateSql;
     searchConfig_.indexerVersion = utf16FromUtf8("Tarvel stand-in");
     searchConfig_.catalogState = [this] { return catalogState(); };
     searchConfig_.itemCount = [this] { return itemCount(); };
@@ -49,20 +48,18 @@ HRESULT SearchService::start() {
 }
 
 HRESULT SearchService::registerClasses(ClassRegistration& registration) {
-    HRESULT hr = servesSearchManager()
-                     ? registration.add(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER, watcher_,
-                                        SearchManager::make, &searchConfig_)
-                     : S_OK;
+    HRESULT hr = servesSearchManager() ? registration.add(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER,
+                                                          searchManagerClass())
+                                       : S_OK;
     if (SUCCEEDED(hr)) {
-        hr = registration.add(CLSID_StandInProvider, CLSCTX_INPROC_SERVER, watcher_,
-                              ProviderDataSource::make, &providerConfig_);
+        hr = registration.add(CLSID_StandInProvider, CLSCTX_INPROC_SERVER, ProviderDataSource::make,
+                              &providerConfig_);
     }
     return hr;
 }
 
-HRESULT SearchService::generate(const WString& query, const QueryHelperSettings& settings,
-                                WString& sql) const {
-    return generateSql(query, settings, sql);
+ClassFactory* SearchService::searchManagerClass() {
+    return ClassFactory::create(SearchManager::make, &searchConfig_);
 }
 
 bool SearchService::wouldShadowMachineProvider() {

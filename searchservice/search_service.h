@@ -30,8 +30,7 @@ public:
 
     // unreadable hears of every folder below root whose entries cannot be read, as a search's
     // walk meets it, on the searching thread.
-    explicit SearchService(WString root, ObjectWatcher* watcher = nullptr,
-                           Unreadable unreadable = {});
+    explicit SearchService(WString root, Unreadable unreadable = {});
     SearchService(const SearchService&) = delete;
     SearchService& operator=(const SearchService&) = delete;
     virtual ~SearchService() { stop(); }
@@ -65,12 +64,13 @@ protected:
     // The catalog's state as the service reports it: idle, since the folder is read as it is
     // searched and nothing ever waits to be indexed.
     virtual CatalogState catalogState() const { return CatalogState{}; }
-    // The query helper's SQL for a query, under the helper's settings.
-    virtual HRESULT generate(const WString& query, const QueryHelperSettings& settings,
-                             WString& sql) const;
     // Whether the service registers its search manager, or leaves it to a search manager that
     // COM starts in a process of its own.
     virtual bool servesSearchManager() const { return true; }
+    // The class object of the search manager, holding one reference: a service derived from
+    // this one may serve a search manager of its own making over searchConfig().
+    virtual ClassFactory* searchManagerClass();
+    const SearchServiceConfig& searchConfig() const { return searchConfig_; }
     // The provider's configuration, which a service that misbehaves on purpose may change
     // before it starts.
     ProviderConfig& providerConfig() { return providerConfig_; }
@@ -80,7 +80,6 @@ private:
     LONG itemCount() const;
 
     WString root_;
-    ObjectWatcher* watcher_;
     Unreadable unreadable_;
     SearchServiceConfig searchConfig_;
     ProviderConfig providerConfig_;

@@ -1,9 +1,9 @@
 // A table that a TableRowset serves: column descriptions as a provider reports them, and rows
-// found one at a time as the consumer fetches them, whose cells the rowset converts to whatever
-// type each binding asks for.
+// found one at a time as the consumer fetches them, whose cells the rowset converts to the type
+// each binding asks for.
 #pragma once
 
-#include <cstdint>
+#include <any>
 #include <functional>
 #include <map>
 #include <memory>
@@ -28,37 +28,31 @@ struct TableColumn {
 
 struct Cell {
     enum class Kind {
-        Null,      // DBSTATUS_S_ISNULL
-        Text,      // strings; BSTR and VT_BSTR for BSTR and VARIANT bindings
-        NullText,  // a null BSTR, as a BSTR value or inside a VARIANT
-        Integer,
-        Real,
-        Bytes,    // raw bytes: fixed-length values, DBTYPE_BYTES, vector elements
-        Chapter,  // an HCHAPTER the consumer must release
-        Object,   // an object the consumer must release (a stream over text or bytes)
-        Texts,    // a SAFEARRAY of BSTRs
+        Null,   // DBSTATUS_S_ISNULL
+        Text,   // DBTYPE_WSTR and DBTYPE_BSTR
+        Other,  // a value of a kind the stand-in serves no table of, which a rowset derived
+                // from TableRowset converts itself
     };
 
     Kind kind = Kind::Null;
     // A status other than DBSTATUS_S_OK replaces the value: the rowset reports only it.
     DBSTATUS status = DBSTATUS_S_OK;
     WString text;
-    int64_t integer = 0;
-    double real = 0;
-    std::vector<BYTE> bytes;
-    HCHAPTER chapter = 0;
-    std::vector<WString> texts;
+    std::any other;
 
     static Cell null() { return Cell{}; }
-    static Cell ofText(WString value);
-    static Cell ofNullText();
-    static Cell ofInteger(int64_t value);
-    static Cell ofReal(double value);
-    static Cell ofBytes(std::vector<BYTE> value);
-    static Cell ofChapter(HCHAPTER value);
-    static Cell ofObject(WString content);
-    static Cell ofTexts(std::vector<WString> values);
-    static Cell ofStatus(DBSTATUS status);
+    static Cell ofText(WString value) {
+        Cell cell;
+        cell.kind = Kind::Text;
+        cell.text = std::move(value);
+        return cell;
+    }
+    static Cell ofStatus(DBSTATUS status) {
+        Cell cell;
+        cell.kind = Kind::Text;
+        cell.status = status;
+        return cell;
+    }
 };
 
 using Row = std::vector<Cell>;
@@ -79,10 +73,6 @@ struct Table {
     // Boolean rowset properties of DBPROPSET_ROWSET that IRowsetInfo reports; others are not
     // supported.
     std::map<DBPROPID, bool> properties;
-    // Whether CreateAccessor accepts an accessor without bindings.
-    bool nullAccessorSupported = true;
-    // When false, RestartPosition and GetNextRows refuse while a row is held.
-    bool canHoldRows = true;
 };
 
 }  // namespace tarvel::service

@@ -2,21 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string>
-
-#include "value_stream.h"
 
 namespace tarvel::service {
 
 namespace {
-
-std::string handles(DBCOUNTITEM count, const HROW rows[]) {
-    std::string text = std::to_string(count) + ",[";
-    for (DBCOUNTITEM i = 0; rows != nullptr && i < count; ++i) {
-        text += (i != 0 ? "," : "") + std::to_string(rows[i]);
-    }
-    return text + "]";
-}
 
 bool isErrorStatus(DBSTATUS status) {
     return status != DBSTATUS_S_OK && status != DBSTATUS_S_ISNULL &&
@@ -25,39 +14,20 @@ bool isErrorStatus(DBSTATUS status) {
 
 }  // namespace
 
-// What the values of one held row hand over: blocks to the watcher, storage kept with the row,
-// streams and chapters.
-// Lives on the stack of one conversion; never deleted through ValueOwner.
-class TableRowset::RowValues final  // NOLINT(cppcoreguidelines-virtual-class-destructor)
-    : public ValueOwner {
-public:
-    RowValues(TableRowset& rowset, HeldRow& row) : rowset_(rowset), row_(row) {}
-
-    void handedOver(std::string what) override { rowset_.handedOver(std::move(what)); }
-    BYTE* keepForRow(size_t bytes) override {
-        row_.providerOwned.push_back(std::make_unique<BYTE[]>(bytes));
-        return row_.providerOwned.back().get();
+DBSTATUS writeWideText(const WString& text, DBLENGTH maxLength, BYTE* field, DBLENGTH* length) {
+    *length = text.size() * sizeof(WCHAR);
+    const size_t room = maxLength / sizeof(WCHAR);
+    if (room == 0) {
+        return DBSTATUS_S_TRUNCATED;
     }
-    IUnknown* newStream(std::vector<BYTE> content) override {
-        return ValueStream::create(rowset_.watcher(), std::move(content))->as<ISequentialStream>();
-    }
-    void chapterHandedOut(HCHAPTER chapter) override { ++rowset_.chapters_[chapter]; }
-
-private:
-    TableRowset& rowset_;
-    HeldRow& row_;
-};
-
-TableRowset::TableRowset(ObjectWatcher* watcher, std::shared_ptr<const Table> table)
-    : ComObject(watcher, "IRowset"), table_(std::move(table)) {}
-
-size_t TableRowset::outstandingChapters() const {
-    size_t count = 0;
-    for (const auto& [chapter, references] : chapters_) {
-        count += references;
-    }
-    return count;
+    const size_t copied = std::min(text.size(), room - 1);
+    std::memcpy(field, text.data(), copied * sizeof(WCHAR));
+    const WCHAR terminator = 0;
+    std::memcpy(field + copied * sizeof(WCHAR), &terminator, sizeof terminator);
+    return copied < text.size() ? DBSTATUS_S_TRUNCATED : DBSTATUS_S_OK;
 }
+
+TableRowset::TableRowset(std::shared_ptr<const Table> table) : table_(std::move(table)) {}
 
 const Cell& TableRowset::cellAt(const HeldRow& row, size_t column) const {
     static const Cell kNull;
@@ -100,13 +70,34 @@ const Cell* TableRowset::heldCell(HROW row, DBORDINAL ordinal) const {
     return &cellAt(held->second, column);
 }
 
+DBSTATUS TableRowset::convertValue(const DBBINDING& binding, const DBOBJECT*, const Cell& cell,
+                                   BYTE* value, DBLENGTH* length, HROW) {
+    if (cell.kind != Cell::Kind::Text) {
+        return DBSTATUS_E_CANTCONVERTVALUE;
+    }
+    if (binding.wType == DBTYPE_WSTR) {
+        return writeWideText(cell.text, binding.cbMaxLen, value, length);
+    }
+    if (binding.wType != DBTYPE_BSTR) {
+        return DBSTATUS_E_CANTCONVERTVALUE;
+    }
+    const BSTR text = SysAllocStringLen(cell.text.data(), UINT(cell.text.size()));
+    if (text == nullptr) {
+        return DBSTATUS_E_CANTCREATE;
+    }
+    std::memcpy(value, &text, sizeof text);
+    *length = sizeof text;
+    return DBSTATUS_S_OK;
+}
+
+DBLENGTH TableRowset::lengthOf(const Cell& cell) const {
+    return cell.kind == Cell::Kind::Text ? cell.text.size() * sizeof(WCHAR) : 0;
+}
+
 // ---- IRowset
 
 HRESULT TableRowset::AddRefRows(DBCOUNTITEM cRows, const HROW rghRows[], DBREFCOUNT rgRefCounts[],
                                 DBROWSTATUS rgRowStatus[]) {
-    if (auto failure = enter("IRowset::AddRefRows", [&] { return handles(cRows, rghRows); })) {
-        return *failure;
-    }
     DBCOUNTITEM bad = 0;
     for (DBCOUNTITEM i = 0; i < cRows; ++i) {
         auto it = rows_.find(rghRows[i]);
@@ -127,11 +118,6 @@ HRESULT TableRowset::AddRefRows(DBCOUNTITEM cRows, const HROW rghRows[], DBREFCO
 }
 
 HRESULT TableRowset::GetData(HROW hRow, HACCESSOR hAccessor, void* pData) {
-    if (auto failure = enter("IRowset::GetData", [&] {
-            return std::to_string(hRow) + "," + std::to_string(hAccessor);
-        })) {
-        return *failure;
-    }
     auto row = rows_.find(hRow);
     if (row == rows_.end()) {
         return DB_E_BADROWHANDLE;
@@ -152,7 +138,7 @@ HRESULT TableRowset::GetData(HROW hRow, HACCESSOR hAccessor, void* pData) {
         const DBOBJECT* object =
             bindings[k].pObject != nullptr ? &accessor->second.objects[k] : nullptr;
         if (isErrorStatus(
-                writeBinding(bindings[k], object, cell, static_cast<BYTE*>(pData), row->second))) {
+                writeBinding(bindings[k], object, cell, static_cast<BYTE*>(pData), hRow))) {
             ++errors;
         }
     }
@@ -163,7 +149,7 @@ HRESULT TableRowset::GetData(HROW hRow, HACCESSOR hAccessor, void* pData) {
 }
 
 DBSTATUS TableRowset::writeBinding(const DBBINDING& binding, const DBOBJECT* object,
-                                   const Cell& cell, BYTE* data, HeldRow& row) {
+                                   const Cell& cell, BYTE* data, HROW row) {
     DBSTATUS status = DBSTATUS_S_OK;
     DBLENGTH length = 0;
     if (cell.kind == Cell::Kind::Null) {
@@ -171,11 +157,9 @@ DBSTATUS TableRowset::writeBinding(const DBBINDING& binding, const DBOBJECT* obj
     } else if (cell.status != DBSTATUS_S_OK) {
         status = cell.status;
     } else if ((binding.dwPart & DBPART_VALUE) != 0) {
-        RowValues values(*this, row);
-        status = convertValue(binding, object, cell, data + binding.obValue, &length, values);
+        status = convertValue(binding, object, cell, data + binding.obValue, &length, row);
     } else {
-        WString text;
-        length = textOf(cell, text) ? text.size() * sizeof(WCHAR) : cell.bytes.size();
+        length = lengthOf(cell);
     }
     if ((binding.dwPart & DBPART_LENGTH) != 0) {
         std::memcpy(data + binding.obLength, &length, sizeof length);
@@ -188,12 +172,6 @@ DBSTATUS TableRowset::writeBinding(const DBBINDING& binding, const DBOBJECT* obj
 
 HRESULT TableRowset::GetNextRows(HCHAPTER hReserved, DBROWOFFSET lRowsOffset, DBROWCOUNT cRows,
                                  DBCOUNTITEM* pcRowsObtained, HROW** prghRows) {
-    if (auto failure = enter("IRowset::GetNextRows", [&] {
-            return std::to_string(hReserved) + "," + std::to_string(lRowsOffset) + "," +
-                   std::to_string(cRows);
-        })) {
-        return *failure;
-    }
     if (pcRowsObtained == nullptr || prghRows == nullptr) {
         return E_INVALIDARG;
     }
@@ -206,9 +184,6 @@ HRESULT TableRowset::GetNextRows(HCHAPTER hReserved, DBROWOFFSET lRowsOffset, DB
     }
     if (cRows < 0) {
         return DB_E_CANTFETCHBACKWARDS;
-    }
-    if (!table_->canHoldRows && !rows_.empty()) {
-        return DB_E_ROWSNOTRELEASED;
     }
     if (cRows == 0) {
         return S_OK;
@@ -240,7 +215,6 @@ HRESULT TableRowset::GetNextRows(HCHAPTER hReserved, DBROWOFFSET lRowsOffset, DB
         if (handles == nullptr) {
             return E_OUTOFMEMORY;
         }
-        handedOver("row handle array");
         *prghRows = handles;
     }
     for (size_t i = 0; i < count; ++i) {
@@ -252,14 +226,8 @@ HRESULT TableRowset::GetNextRows(HCHAPTER hReserved, DBROWOFFSET lRowsOffset, DB
     return count < size_t(cRows) ? DB_S_ENDOFROWSET : S_OK;
 }
 
-HRESULT TableRowset::ReleaseRows(DBCOUNTITEM cRows, const HROW rghRows[],
-                                 DBROWOPTIONS rgRowOptions[], DBREFCOUNT rgRefCounts[],
-                                 DBROWSTATUS rgRowStatus[]) {
-    // A failure to report still lets the rows go: a consumer can do nothing else about it.
-    const auto failure = enter("IRowset::ReleaseRows", [&] { return handles(cRows, rghRows); });
-    if (rgRowOptions != nullptr) {
-        fault("ReleaseRows was given row options");
-    }
+HRESULT TableRowset::ReleaseRows(DBCOUNTITEM cRows, const HROW rghRows[], DBROWOPTIONS[],
+                                 DBREFCOUNT rgRefCounts[], DBROWSTATUS rgRowStatus[]) {
     DBCOUNTITEM bad = 0;
     for (DBCOUNTITEM i = 0; rghRows != nullptr && i < cRows; ++i) {
         auto it = rows_.find(rghRows[i]);
@@ -267,7 +235,6 @@ HRESULT TableRowset::ReleaseRows(DBCOUNTITEM cRows, const HROW rghRows[],
         DBREFCOUNT left = 0;
         if (!held) {
             ++bad;
-            fault("release of row " + std::to_string(rghRows[i]) + ", which is not held");
         } else if ((left = --it->second.references) == 0) {
             rows_.erase(it);
         }
@@ -278,62 +245,16 @@ HRESULT TableRowset::ReleaseRows(DBCOUNTITEM cRows, const HROW rghRows[],
             rgRowStatus[i] = held ? DBROWSTATUS_S_OK : DBROWSTATUS_E_INVALID;
         }
     }
-    if (failure) {
-        return *failure;
-    }
     return bad == 0 ? S_OK : (bad == cRows ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED);
 }
 
 HRESULT TableRowset::RestartPosition(HCHAPTER hReserved) {
-    if (auto failure =
-            enter("IRowset::RestartPosition", [&] { return std::to_string(hReserved); })) {
-        return *failure;
-    }
     if (hReserved != 0) {
         return DB_E_BADCHAPTER;
-    }
-    if (!table_->canHoldRows && !rows_.empty()) {
-        return DB_E_ROWSNOTRELEASED;
     }
     source_.reset();
     sourceEnded_ = false;
     return S_OK;
-}
-
-// ---- IChapteredRowset
-
-HRESULT TableRowset::AddRefChapter(HCHAPTER hChapter, DBREFCOUNT* pcRefCount) {
-    if (auto failure =
-            enter("IChapteredRowset::AddRefChapter", [&] { return std::to_string(hChapter); })) {
-        return *failure;
-    }
-    auto it = chapters_.find(hChapter);
-    if (it == chapters_.end()) {
-        return DB_E_BADCHAPTER;
-    }
-    ++it->second;
-    if (pcRefCount != nullptr) {
-        *pcRefCount = it->second;
-    }
-    return S_OK;
-}
-
-HRESULT TableRowset::ReleaseChapter(HCHAPTER hChapter, DBREFCOUNT* pcRefCount) {
-    const auto failure =
-        enter("IChapteredRowset::ReleaseChapter", [&] { return std::to_string(hChapter); });
-    auto it = chapters_.find(hChapter);
-    if (it == chapters_.end()) {
-        fault("release of chapter " + std::to_string(hChapter) + ", which is not held");
-        return failure ? *failure : DB_E_BADCHAPTER;
-    }
-    const DBREFCOUNT left = --it->second;
-    if (left == 0) {
-        chapters_.erase(it);
-    }
-    if (pcRefCount != nullptr) {
-        *pcRefCount = left;
-    }
-    return failure ? *failure : S_OK;
 }
 
 }  // namespace tarvel::service

@@ -1,7 +1,7 @@
 // An OLE DB rowset over a Table, behaving as a provider does in everything a consumer relies
-// on: column info, accessors with their bindings, row handles, conversion into the bound type,
-// truncation, statuses, and who owns which memory. Its interface methods are virtual, so that
-// a class derived from it can serve them differently.
+// on: column info, accessors with their bindings, row handles, text converted into the bound
+// type, truncation, statuses, and who owns which memory. Its interface methods are virtual, as
+// is how a value is converted, so that a class derived from it can serve them differently.
 #pragma once
 
 #include <map>
@@ -10,19 +10,14 @@
 
 #include "com_object.h"
 #include "table.h"
-#include "value_conversion.h"
 
 namespace tarvel::service {
 
 class TableRowset : public ComObject<TableRowset, IRowset, IAccessor, IColumnsInfo, IRowsetInfo,
                                      IChapteredRowset, IRowsetChange> {
 public:
-    TableRowset(ObjectWatcher* watcher, std::shared_ptr<const Table> table);
+    explicit TableRowset(std::shared_ptr<const Table> table);
 
-    // Rows, accessors and chapters the consumer holds.
-    size_t outstandingRows() const { return rows_.size(); }
-    size_t outstandingAccessors() const { return accessors_.size(); }
-    size_t outstandingChapters() const;
     // The object that made the rowset (its command) lives as long as the rowset.
     void keepAlive(ObjectCore* parent) { parent_.assign(parent); }
 
@@ -39,41 +34,54 @@ public:
                                           DBROWSTATUS rgRowStatus[]) override;
     HRESULT STDMETHODCALLTYPE RestartPosition(HCHAPTER hReserved) override;
 
-    // IAccessor
+    // IAccessor, in rowset_accessors.cpp
     HRESULT STDMETHODCALLTYPE AddRefAccessor(HACCESSOR hAccessor, DBREFCOUNT* pcRefCount) override;
     HRESULT STDMETHODCALLTYPE CreateAccessor(DBACCESSORFLAGS dwAccessorFlags, DBCOUNTITEM cBindings,
                                              const DBBINDING rgBindings[], DBLENGTH cbRowSize,
                                              HACCESSOR* phAccessor,
                                              DBBINDSTATUS rgStatus[]) override;
-    TARVEL_NOT_SERVED(IAccessor, GetBindings, HACCESSOR, DBACCESSORFLAGS*, DBCOUNTITEM*,
-                      DBBINDING**)
+    TARVEL_NOT_SERVED(GetBindings, HACCESSOR, DBACCESSORFLAGS*, DBCOUNTITEM*, DBBINDING**)
     HRESULT STDMETHODCALLTYPE ReleaseAccessor(HACCESSOR hAccessor, DBREFCOUNT* pcRefCount) override;
 
     // IColumnsInfo, in rowset_info.cpp
     HRESULT STDMETHODCALLTYPE GetColumnInfo(DBORDINAL* pcColumns, DBCOLUMNINFO** prgInfo,
                                             OLECHAR** ppStringsBuffer) override;
-    TARVEL_NOT_SERVED(IColumnsInfo, MapColumnIDs, DBORDINAL, const DBID[], DBORDINAL[])
+    TARVEL_NOT_SERVED(MapColumnIDs, DBORDINAL, const DBID[], DBORDINAL[])
 
     // IRowsetInfo, in rowset_info.cpp
     HRESULT STDMETHODCALLTYPE GetProperties(const ULONG cPropertyIDSets,
                                             const DBPROPIDSET rgPropertyIDSets[],
                                             ULONG* pcPropertySets,
                                             DBPROPSET** prgPropertySets) override;
-    TARVEL_NOT_SERVED(IRowsetInfo, GetReferencedRowset, DBORDINAL, REFIID, IUnknown**)
-    TARVEL_NOT_SERVED(IRowsetInfo, GetSpecification, REFIID, IUnknown**)
+    TARVEL_NOT_SERVED(GetReferencedRowset, DBORDINAL, REFIID, IUnknown**)
+    TARVEL_NOT_SERVED(GetSpecification, REFIID, IUnknown**)
 
-    // IChapteredRowset
-    HRESULT STDMETHODCALLTYPE AddRefChapter(HCHAPTER hChapter, DBREFCOUNT* pcRefCount) override;
-    HRESULT STDMETHODCALLTYPE ReleaseChapter(HCHAPTER hChapter, DBREFCOUNT* pcRefCount) override;
+    // IChapteredRowset: the stand-in's tables have no chapters.
+    HRESULT STDMETHODCALLTYPE AddRefChapter(HCHAPTER, DBREFCOUNT*) override {
+        return DB_E_BADCHAPTER;
+    }
+    HRESULT STDMETHODCALLTYPE ReleaseChapter(HCHAPTER, DBREFCOUNT*) override {
+        return DB_E_BADCHAPTER;
+    }
 
     // IRowsetChange: offered, never used by a reader.
-    TARVEL_NOT_SERVED(IRowsetChange, DeleteRows, HCHAPTER, DBCOUNTITEM, const HROW[], DBROWSTATUS[])
-    TARVEL_NOT_SERVED(IRowsetChange, SetData, HROW, HACCESSOR, void*)
-    TARVEL_NOT_SERVED(IRowsetChange, InsertRow, HCHAPTER, HACCESSOR, void*, HROW*)
+    TARVEL_NOT_SERVED(DeleteRows, HCHAPTER, DBCOUNTITEM, const HROW[], DBROWSTATUS[])
+    TARVEL_NOT_SERVED(SetData, HROW, HACCESSOR, void*)
+    TARVEL_NOT_SERVED(InsertRow, HCHAPTER, HACCESSOR, void*, HROW*)
 
 protected:
     void finalRelease() override { parent_.reset(); }
 
+    // The cell's value written into value as the binding asks, with its length; the status.
+    // Text goes into DBTYPE_WSTR, cut and terminated as a provider does, and into DBTYPE_BSTR.
+    virtual DBSTATUS convertValue(const DBBINDING& binding, const DBOBJECT* object,
+                                  const Cell& cell, BYTE* value, DBLENGTH* length, HROW row);
+    // The length a binding without a value part reports for the cell.
+    virtual DBLENGTH lengthOf(const Cell& cell) const;
+    // Whether the rowset hands out the storage object iid for a binding that asks for one.
+    virtual bool grantsObject(REFIID) const { return true; }
+
+    const Table& table() const { return *table_; }
     // The cell of a held row at a column ordinal; null when either is unknown.
     const Cell* heldCell(HROW row, DBORDINAL ordinal) const;
 
@@ -85,20 +93,15 @@ private:
     };
     struct HeldRow {
         DBREFCOUNT references = 1;
-        // Values the provider keeps for DBMEMOWNER_PROVIDEROWNED bindings of this row.
-        std::vector<std::unique_ptr<BYTE[]>> providerOwned;
         Row cells;
     };
-    class RowValues;  // NOLINT(cppcoreguidelines-virtual-class-destructor): see its definition
 
     const Cell& cellAt(const HeldRow& row, size_t column) const;
     // The cells of the table's next row; false at the end.
     bool nextRow(Row& cells);
     const TableColumn* columnOf(DBORDINAL ordinal, size_t* index) const;
     DBSTATUS writeBinding(const DBBINDING& binding, const DBOBJECT* object, const Cell& cell,
-                          BYTE* data, HeldRow& row);
-    bool checkBindingsFit(const std::vector<DBBINDING>& bindings, DBLENGTH rowSize);
-    bool grantsObject(REFIID iid) const;
+                          BYTE* data, HROW row);
 
     std::shared_ptr<const Table> table_;
     CoreRef<ObjectCore> parent_;
@@ -109,7 +112,10 @@ private:
     std::map<HROW, HeldRow> rows_;
     std::vector<HeldRow> fetched_;
     std::map<HACCESSOR, Accessor> accessors_;
-    std::map<HCHAPTER, DBREFCOUNT> chapters_;
 };
+
+// Text into a field of maxLength bytes, cut and terminated as a provider does; the length is
+// the whole text's in bytes, terminator not counted.
+DBSTATUS writeWideText(const WString& text, DBLENGTH maxLength, BYTE* field, DBLENGTH* length);
 
 }  // namespace tarvel::service

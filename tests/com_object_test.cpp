@@ -11,6 +11,7 @@ namespace tarvel {
 namespace {
 
 using namespace tarvel::testing;
+using service::FakeRowset;
 using service::TableRowset;
 
 // The fields of a rowset record, and the steps of Rowset::close over them with the last ones
@@ -40,7 +41,8 @@ protected:
     IRowset* makeRowset() {
         Table table{{column(1, DBTYPE_WSTR, 20)}};
         table.rows = {{Cell::ofText(TARVEL_UTF16("one"))}};
-        rowset_ = TableRowset::create(&instrumentation_, service::serve(table));
+        rowset_ =
+            TableRowset::create<FakeRowset>(&instrumentation_, service::serve(table), &quirks_);
         return rowset_->as<IRowset>();
     }
     // A Rowset record holding the first row.
@@ -62,7 +64,8 @@ protected:
     }
 
     Instrumentation instrumentation_;
-    TableRowset* rowset_ = nullptr;
+    Quirks quirks_;
+    FakeRowset* rowset_ = nullptr;
 };
 
 TEST_F(ReleasedObjectTest, TheRowsetsOwnCloseMakesNoCallOnAReleasedObject) {

@@ -277,7 +277,7 @@ TEST_F(CommandTest, ExecutingAgainClosesTheEarlierResultsBeforeBindingAfresh) {
     Command command(BlobHandling::Default, 8000);
     ASSERT_EQ(S_OK, command.create(session_, kText));
     ASSERT_EQ(S_OK, command.execute());
-    ASSERT_EQ(S_OK, command.results().moveToFirstRow());
+    ASSERT_EQ(S_OK, command.moveToFirstRow());
     journal().clearJournal();
     EXPECT_EQ(S_OK, command.execute());
     const Journal& entries = journal().journal();
@@ -292,7 +292,7 @@ TEST_F(CommandTest, ExecutingAgainClosesTheEarlierResultsBeforeBindingAfresh) {
                         {"IColumnsInfo::GetColumnInfo()", "IAccessor::CreateAccessor(2,1,540)"}));
     // The new rowset's own column data, bound as on a first execution.
     EXPECT_EQ(522u, command.columns().valueSizeAt(0));
-    ASSERT_EQ(S_OK, command.results().moveToFirstRow());
+    ASSERT_EQ(S_OK, command.moveToFirstRow());
     EXPECT_EQ(WString(TARVEL_UTF16("C:\\a")),
               WString(static_cast<const WCHAR*>(command.columns().getValue(1))));
 }
@@ -335,7 +335,7 @@ TEST_F(CommandTest, DestroyingAfterCloseReleasesNothingMore) {
         Command command(BlobHandling::Default, 8000);
         ASSERT_EQ(S_OK, command.create(session_, kText));
         ASSERT_EQ(S_OK, command.execute());
-        ASSERT_EQ(S_OK, command.results().moveToFirstRow());
+        ASSERT_EQ(S_OK, command.moveToFirstRow());
         journal().clearJournal();
         command.closeResults();
         command.close();

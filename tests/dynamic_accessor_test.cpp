@@ -294,8 +294,8 @@ TEST_F(DynamicAccessorTest, SkipBindsOnlyLengthAndStatusAtTheRunningOffset) {
 TEST_F(DynamicAccessorTest, SkippedColumnReportsItsOwnStatusAndNoValue) {
     DynamicAccessor accessor(BlobHandling::Skip, 8000);
     Table table{{column(1, DBTYPE_I4, 4), column(2, DBTYPE_WSTR, 10000)}};
-    table.rows = {{Cell::ofInteger(5), Cell::null()},
-                  {Cell::ofInteger(6), Cell::ofText(TARVEL_UTF16("x"))}};
+    table.rows = {{integerCell(5), Cell::null()},
+                  {integerCell(6), Cell::ofText(TARVEL_UTF16("x"))}};
     FakeRowset* rowset = bind(accessor, table);
     HROW row = fetch(rowset, accessor);
     DBSTATUS status = 99;
@@ -319,7 +319,7 @@ TEST_F(DynamicAccessorTest, ASkippedColumnShowsAsUnreadableOrUnhandledWithoutAVa
     Table table{{column(1, DBTYPE_WSTR, 10000), column(2, DBTYPE_BYTES, 10000),
                  column(3, DBTYPE_BSTR, 10000)}};
     table.rows = {
-        {Cell::ofText(TARVEL_UTF16("x")), Cell::ofBytes({1}), Cell::ofText(TARVEL_UTF16("y"))}};
+        {Cell::ofText(TARVEL_UTF16("x")), bytesCell({1}), Cell::ofText(TARVEL_UTF16("y"))}};
     FakeRowset* rowset = bind(accessor, table);
     const HROW row = fetch(rowset, accessor);
     LineBuffer line;
@@ -428,7 +428,7 @@ TEST_F(DynamicAccessorTest, BeforeTheFirstFetchEveryStatusIsOkAndEveryValueZero)
 TEST_F(DynamicAccessorTest, ReadsShowWhatTheFetchWrote) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Table table{{column(1, DBTYPE_WSTR, 4), column(2, DBTYPE_I4, 4)}};
-    table.rows = {{Cell::ofText(TARVEL_UTF16("abcdef")), Cell::ofInteger(-3)}};
+    table.rows = {{Cell::ofText(TARVEL_UTF16("abcdef")), integerCell(-3)}};
     FakeRowset* rowset = bind(accessor, table);
     const HROW row = fetch(rowset, accessor);
     DBSTATUS status = 0;
@@ -464,7 +464,7 @@ TEST_F(DynamicAccessorTest, NoColumnsStillMakesASlotAndAnAccessorWithoutBindings
 
 TEST_F(DynamicAccessorTest, NoColumnsAndNoNullAccessorFailsWithTheProvidersAnswer) {
     Table table;
-    table.nullAccessorSupported = false;
+    quirks_.refusesNullAccessor = true;
     FakeRowset* rowset = makeRowset(table);
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     EXPECT_EQ(DB_E_NULLACCESSORNOTSUPPORTED, accessor.bindColumns(rowsetOf(rowset)));
@@ -546,41 +546,44 @@ TEST_F(DynamicAccessorTest, WideStringsTooLongToCountSaturate) {
     release(rowset);
 }
 
-TEST(DynamicAccessorStatics, FillBindingRefusesAMissingRecord) {
+TEST(DynamicAccessorBindingPass, TheBindingStepRefusesAMissingRecordWhichThePassNeverGives) {
     try {
-        DynamicAccessor::fillBinding(nullptr, 1, DBTYPE_I4, 4, 0, 0, 0, 8, 16, nullptr);
+        DynamicAccessorPeer::fillBinding(nullptr, DBORDINAL(1), DBTYPE(DBTYPE_I4), DBLENGTH(4),
+                                         BYTE(0), BYTE(0), DBBYTEOFFSET(0), DBBYTEOFFSET(8),
+                                         DBBYTEOFFSET(16), static_cast<DBOBJECT*>(nullptr));
         FAIL() << "no exception";
     } catch (const HResultException& failure) {
         EXPECT_EQ(E_FAIL, failure.hr);
     }
 }
 
-TEST(DynamicAccessorStatics, FillBindingLeavesUnboundPartsAtZero) {
-    DBBINDING binding;
-    std::memset(&binding, 0xCC, sizeof binding);
-    DBOBJECT object{STGM_READ, IID_IUnknown};
-    DynamicAccessor::fillBinding(&binding, 3, DBTYPE(DBTYPE_BYREF | DBTYPE_STR), 8, 4, 2, 0, 0, 8,
-                                 &object);
-    EXPECT_EQ(3u, binding.iOrdinal);
-    EXPECT_EQ(DWORD(DBPART_VALUE | DBPART_STATUS), binding.dwPart);
-    EXPECT_EQ(0u, binding.obLength);
-    EXPECT_EQ(8u, binding.obStatus);
-    EXPECT_EQ(DWORD(DBMEMOWNER_PROVIDEROWNED), binding.dwMemOwner);
-    EXPECT_EQ(4, binding.bPrecision);
-    EXPECT_EQ(2, binding.bScale);
-    EXPECT_EQ(&object, binding.pObject);
-    EXPECT_EQ(nullptr, binding.pBindExt);
-    EXPECT_EQ(nullptr, binding.pTypeInfo);
-    // Offsets of 0 bind no length and no status; any other offset binds its part.
-    DynamicAccessor::fillBinding(&binding, 1, DBTYPE_I4, 4, 0, 0, 0, 0, 0, nullptr);
-    EXPECT_EQ(DWORD(DBPART_VALUE), binding.dwPart);
-    EXPECT_EQ(0u, binding.obStatus);
-    DynamicAccessor::fillBinding(&binding, 1, DBTYPE_I4, 4, 0, 0, 0, 1, 1, nullptr);
-    EXPECT_EQ(DWORD(DBPART_VALUE | DBPART_LENGTH | DBPART_STATUS), binding.dwPart);
-    EXPECT_EQ(1u, binding.obLength);
-    EXPECT_EQ(1u, binding.obStatus);
-    EXPECT_EQ(0u, binding.dwFlags);
-    EXPECT_EQ(DWORD(DBPARAMIO_NOTPARAM), binding.eParamIO);
+TEST_F(DynamicAccessorTest, TheBindingPassFillsEachBindingWholeAndTheRestAtZero) {
+    // A by-reference text with its precision and scale, and an object column.
+    Table table{{column(3, DBTYPE(DBTYPE_BYREF | DBTYPE_STR), 8), column(4, DBTYPE_IUNKNOWN, 8)}};
+    table.columns[0].precision = 4;
+    table.columns[0].scale = 2;
+    DynamicAccessor accessor(BlobHandling::Default, 8000);
+    FakeRowset* rowset = bind(accessor, table);
+    const std::vector<DBBINDING>& bound = rowset->lastBindings();
+    ASSERT_EQ(2u, bound.size());
+    EXPECT_EQ(3u, bound[0].iOrdinal);
+    EXPECT_EQ(kAllParts, bound[0].dwPart);
+    EXPECT_EQ(8u, bound[0].obLength);
+    EXPECT_EQ(16u, bound[0].obStatus);
+    EXPECT_EQ(DWORD(DBMEMOWNER_PROVIDEROWNED), bound[0].dwMemOwner);
+    EXPECT_EQ(4, bound[0].bPrecision);
+    EXPECT_EQ(2, bound[0].bScale);
+    EXPECT_EQ(nullptr, bound[0].pObject);
+    EXPECT_EQ(nullptr, bound[0].pBindExt);
+    EXPECT_EQ(nullptr, bound[0].pTypeInfo);
+    EXPECT_EQ(0u, bound[0].dwFlags);
+    EXPECT_EQ(DWORD(DBPARAMIO_NOTPARAM), bound[0].eParamIO);
+    EXPECT_NE(nullptr, bound[1].pObject);
+    EXPECT_EQ(DWORD(DBMEMOWNER_CLIENTOWNED), bound[1].dwMemOwner);
+    EXPECT_EQ(DWORD(STGM_READ), rowset->lastObjects()[1].dwFlags);
+    EXPECT_TRUE(IsEqualGUID(IID_IUnknown, rowset->lastObjects()[1].iid));
+    close(accessor, rowset);
+    release(rowset);
 }
 
 TEST_F(DynamicAccessorTest, CreateRowAccessorFreesObjectDescriptionsWhateverTheAnswer) {
@@ -590,12 +593,12 @@ TEST_F(DynamicAccessorTest, CreateRowAccessorFreesObjectDescriptionsWhateverTheA
         auto* object = static_cast<DBOBJECT*>(ModuleAllocator::allocate(sizeof(DBOBJECT)));
         *object = DBOBJECT{STGM_READ, IID_IUnknown};
         DBBINDING binding;
-        DynamicAccessor::fillBinding(&binding, 1, DBTYPE_IUNKNOWN, 8, 0, 0, 0, 8, 16, object);
+        DynamicAccessorPeer::fillBinding(&binding, 1, DBTYPE_IUNKNOWN, 8, 0, 0, 0, 8, 16, object);
         if (FAILED(answer)) {
             instrumentation_.failCall("IAccessor::CreateAccessor", answer);
         }
         HACCESSOR handle = 0;
-        EXPECT_EQ(answer, DynamicAccessor::createRowAccessor(&binding, 1, &handle, 20, itf));
+        EXPECT_EQ(answer, DynamicAccessorPeer::createRowAccessor(&binding, 1, &handle, 20, itf));
         EXPECT_EQ(nullptr, binding.pObject);
         if (handle != 0) {
             itf->ReleaseAccessor(handle, nullptr);
@@ -603,20 +606,20 @@ TEST_F(DynamicAccessorTest, CreateRowAccessorFreesObjectDescriptionsWhateverTheA
     }
     HACCESSOR handle = 0;
     DBBINDING binding{};
-    EXPECT_EQ(E_FAIL, DynamicAccessor::createRowAccessor(nullptr, 1, &handle, 20, itf));
-    EXPECT_EQ(E_FAIL, DynamicAccessor::createRowAccessor(&binding, 1, nullptr, 20, itf));
-    EXPECT_EQ(E_FAIL, DynamicAccessor::createRowAccessor(&binding, 1, &handle, 20, nullptr));
+    EXPECT_EQ(E_FAIL, DynamicAccessorPeer::createRowAccessor(nullptr, 1, &handle, 20, itf));
+    EXPECT_EQ(E_FAIL, DynamicAccessorPeer::createRowAccessor(&binding, 1, nullptr, 20, itf));
+    EXPECT_EQ(E_FAIL, DynamicAccessorPeer::createRowAccessor(&binding, 1, &handle, 20, nullptr));
     release(rowset);
 }
 
 TEST_F(DynamicAccessorTest, ParameterBindingAsksForAParameterAccessor) {
     FakeRowset* rowset = makeRowset(Table{{column(1, DBTYPE_I4, 4)}});
     DBBINDING binding;
-    DynamicAccessor::fillBinding(&binding, 1, DBTYPE_I4, 4, 0, 0, 0, 8, 16, nullptr);
+    DynamicAccessorPeer::fillBinding(&binding, 1, DBTYPE_I4, 4, 0, 0, 0, 8, 16, nullptr);
     binding.eParamIO = DBPARAMIO_INPUT;
     HACCESSOR handle = 0;
-    EXPECT_EQ(DB_E_BADACCESSORFLAGS, DynamicAccessor::createRowAccessor(&binding, 1, &handle, 20,
-                                                                        rowset->as<IAccessor>()));
+    EXPECT_EQ(DB_E_BADACCESSORFLAGS, DynamicAccessorPeer::createRowAccessor(
+                                         &binding, 1, &handle, 20, rowset->as<IAccessor>()));
     EXPECT_EQ(Journal{"IAccessor::CreateAccessor(4,1,20)"},
               instrumentation_.journalMatching("CreateAccessor"));
     release(rowset);
@@ -628,28 +631,29 @@ TEST_F(DynamicAccessorTest, RowsetPropertiesAreReadAsSignedBooleans) {
     FakeRowset* rowset = makeRowset(table);
     const DBPROPID ids[2] = {DBPROP_ISequentialStream, DBPROP_IStream};
     LONG values[2] = {5, 5};
-    EXPECT_EQ(S_OK, DynamicAccessor::getRowsetProperties(rowsetOf(rowset), ids, values));
+    EXPECT_EQ(S_OK, DynamicAccessorPeer::getRowsetProperties(rowsetOf(rowset), ids, values));
     EXPECT_EQ(-1, values[0]);
     EXPECT_EQ(0, values[1]);
 
     const DBPROPID reversed[2] = {DBPROP_IStream, DBPROP_ISequentialStream};
-    EXPECT_EQ(S_OK, DynamicAccessor::getRowsetProperties(rowsetOf(rowset), reversed, values));
+    EXPECT_EQ(S_OK, DynamicAccessorPeer::getRowsetProperties(rowsetOf(rowset), reversed, values));
     EXPECT_EQ(0, values[0]);
     EXPECT_EQ(-1, values[1]);
 
     const DBPROPID unknown[2] = {DBPROP_ISequentialStream, 0x777};
     EXPECT_EQ(DB_S_ERRORSOCCURRED,
-              DynamicAccessor::getRowsetProperties(rowsetOf(rowset), unknown, values));
+              DynamicAccessorPeer::getRowsetProperties(rowsetOf(rowset), unknown, values));
     EXPECT_EQ(-1, values[0]);
 
     values[0] = values[1] = 5;
     instrumentation_.failCall("IRowsetInfo::GetProperties", E_UNEXPECTED);
-    EXPECT_EQ(E_UNEXPECTED, DynamicAccessor::getRowsetProperties(rowsetOf(rowset), ids, values));
+    EXPECT_EQ(E_UNEXPECTED,
+              DynamicAccessorPeer::getRowsetProperties(rowsetOf(rowset), ids, values));
     EXPECT_EQ(0, values[0]);
     EXPECT_EQ(0, values[1]);
 
-    EXPECT_EQ(E_FAIL, DynamicAccessor::getRowsetProperties(nullptr, ids, values));
-    EXPECT_EQ(E_FAIL, DynamicAccessor::getRowsetProperties(rowsetOf(rowset), ids, nullptr));
+    EXPECT_EQ(E_FAIL, DynamicAccessorPeer::getRowsetProperties(nullptr, ids, values));
+    EXPECT_EQ(E_FAIL, DynamicAccessorPeer::getRowsetProperties(rowsetOf(rowset), ids, nullptr));
     release(rowset);
 }
 
@@ -661,7 +665,7 @@ TEST_F(DynamicAccessorTest, UnsupportedPropertiesCountAsFalseWhateverTheirValueB
     const DBPROPID ids[2] = {DBPROP_ISequentialStream, DBPROP_IStream};
     LONG values[2] = {5, 5};
     EXPECT_EQ(DB_S_ERRORSOCCURRED,
-              DynamicAccessor::getRowsetProperties(rowsetOf(rowset), ids, values));
+              DynamicAccessorPeer::getRowsetProperties(rowsetOf(rowset), ids, values));
     EXPECT_EQ(0, values[0]);
     EXPECT_EQ(-1, values[1]);
     release(rowset);
@@ -674,7 +678,7 @@ TEST_F(DynamicAccessorTest, PropertySetsBeyondTheFirstAreFreedWithTheirValues) {
     FakeRowset* rowset = makeRowset(table);
     const DBPROPID ids[2] = {DBPROP_ISequentialStream, DBPROP_IStream};
     LONG values[3] = {5, 5, 77};
-    EXPECT_EQ(S_OK, DynamicAccessor::getRowsetProperties(rowsetOf(rowset), ids, values));
+    EXPECT_EQ(S_OK, DynamicAccessorPeer::getRowsetProperties(rowsetOf(rowset), ids, values));
     EXPECT_EQ(-1, values[0]);
     EXPECT_EQ(-1, values[1]);
     EXPECT_EQ(77, values[2]) << "a property nobody asked for was read";
@@ -690,7 +694,7 @@ TEST_F(DynamicAccessorTest, PropertyArraysOfAFailedQueryAreFreedToo) {
     const DBPROPID ids[2] = {DBPROP_ISequentialStream, DBPROP_IStream};
     LONG values[2] = {5, 5};
     EXPECT_EQ(DB_E_ERRORSOCCURRED,
-              DynamicAccessor::getRowsetProperties(rowsetOf(rowset), ids, values));
+              DynamicAccessorPeer::getRowsetProperties(rowsetOf(rowset), ids, values));
     EXPECT_EQ(0, values[0]);
     EXPECT_EQ(2u, ledger_.handedOver());
     release(rowset);

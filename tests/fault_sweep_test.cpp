@@ -30,7 +30,7 @@ Table sweepTable() {
         table.rows.push_back({Cell::ofText(TARVEL_UTF16("C:\\file") + n),
                               Cell::ofText(TARVEL_UTF16("bstr") + n),
                               Cell::ofText(TARVEL_UTF16("variant") + n),
-                              Cell::ofText(TARVEL_UTF16("stream") + n), Cell::ofInteger(i)});
+                              Cell::ofText(TARVEL_UTF16("stream") + n), integerCell(i)});
     }
     return table;
 }

@@ -7,7 +7,7 @@
 #include "journal_checks.h"
 #include "memory_ledger.h"
 #include "query_translator.h"
-#include "search_manager.h"
+#include "watched_search.h"
 
 namespace tarvel {
 namespace {
@@ -36,8 +36,9 @@ protected:
                   query;
             return S_OK;
         };
-        ASSERT_EQ(S_OK, registration_.add(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER,
-                                          &instrumentation_, SearchManager::make, &config_));
+        ASSERT_EQ(S_OK, service::registerWatched(registration_, CLSID_CSearchManager,
+                                                 CLSCTX_LOCAL_SERVER, &instrumentation_,
+                                                 service::WatchedSearch::make, &search_));
     }
     void TearDown() override {
         registration_.revoke();
@@ -60,6 +61,7 @@ protected:
     MemoryLedger ledger_;
     Instrumentation instrumentation_;
     SearchServiceConfig config_;
+    service::WatchedSearch search_{&instrumentation_, &config_};
     ClassRegistration registration_;
     QueryHelperSettings seenSettings_;
     LPWSTR sql_ = nullptr;

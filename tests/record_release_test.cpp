@@ -81,7 +81,7 @@ TEST_F(RecordReleaseTest, PropertyValueIsClearedWithEverythingItOwns) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Table table{{column(1, DBTYPE_PROPVARIANT, 24), column(2, DBTYPE_PROPVARIANT, 24)}};
     table.rows = {{Cell::ofText(TARVEL_UTF16("text")),
-                   Cell::ofTexts({TARVEL_UTF16("one"), TARVEL_UTF16("two")})}};
+                   textsCell({TARVEL_UTF16("one"), TARVEL_UTF16("two")})}};
     HROW row = 0;
     FakeRowset* rowset = bindAndFetch(accessor, table, &row);
     ASSERT_EQ(VARTYPE(VT_LPWSTR), field<PROPVARIANT>(accessor, 0).vt);
@@ -120,7 +120,7 @@ TEST_F(RecordReleaseTest, EveryColumnAfterOneThatNeedsNoReleaseIsStillReleased) 
                {{Cell::ofText(text), Cell::ofText(text)}}}},
         {"a number", BlobHandling::Default,
          Table{{column(1, DBTYPE_I4, 4), column(2, DBTYPE_BSTR, 8)},
-               {{Cell::ofInteger(1), Cell::ofText(text)}}}},
+               {{integerCell(1), Cell::ofText(text)}}}},
     };
     for (Case& c : cases) {
         DynamicAccessor accessor(c.handling, 8000);
@@ -138,7 +138,7 @@ TEST_F(RecordReleaseTest, ClientOwnedReferenceWithAnErrorStatusIsStillFreed) {
     DynamicAccessor accessor(BlobHandling::NoStreams, 8000);
     HROW row = 0;
     Table table{{column(1, DBTYPE_BYTES, 9000)}};
-    table.rows = {{Cell::ofBytes({1, 2, 3})}};
+    table.rows = {{bytesCell({1, 2, 3})}};
     FakeRowset* rowset = bindAndFetch(accessor, table, &row);
     setStatus(accessor, 0, DBSTATUS_E_CANTCONVERTVALUE);
     accessor.releaseRowValues(rowsetOf(rowset));
@@ -182,7 +182,7 @@ TEST_F(RecordReleaseTest, BstrAndVariantAreReleasedWhateverTheirStatus) {
     Table table{
         {column(1, DBTYPE_BSTR, 8), column(2, DBTYPE_VARIANT, 24), column(3, DBTYPE_VARIANT, 24)}};
     table.rows = {{Cell::ofText(TARVEL_UTF16("bstr")), Cell::ofText(TARVEL_UTF16("in variant")),
-                   Cell::ofInteger(4)}};
+                   integerCell(4)}};
     HROW row = 0;
     FakeRowset* rowset = bindAndFetch(accessor, table, &row);
     EXPECT_EQ(4u, ledger_.handedOver());  // column info and names, the BSTR, the variant's
@@ -204,8 +204,8 @@ TEST_F(RecordReleaseTest, StringsAndNumbersInTheBufferCauseNoPlatformCall) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Table table{{column(1, DBTYPE_WSTR, 8), column(2, DBTYPE_I8, 8), column(3, DBTYPE_STR, 8),
                  column(4, DBTYPE_BYREF | DBTYPE_WSTR, 8)}};
-    table.rows = {{Cell::ofText(TARVEL_UTF16("x")), Cell::ofInteger(1),
-                   Cell::ofText(TARVEL_UTF16("y")), Cell::ofText(TARVEL_UTF16("provider owned"))}};
+    table.rows = {{Cell::ofText(TARVEL_UTF16("x")), integerCell(1), Cell::ofText(TARVEL_UTF16("y")),
+                   Cell::ofText(TARVEL_UTF16("provider owned"))}};
     HROW row = 0;
     FakeRowset* rowset = bindAndFetch(accessor, table, &row);
     // Put the address of a live task-allocator block in every field: none may be freed.
@@ -229,7 +229,7 @@ TEST_F(RecordReleaseTest, StringsAndNumbersInTheBufferCauseNoPlatformCall) {
 TEST_F(RecordReleaseTest, VectorElementsAreFreedOnceButNotByReference) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Table table{{column(1, DBTYPE_VECTOR | DBTYPE_I4, 16)}};
-    table.rows = {{Cell::ofBytes({1, 0, 0, 0, 2, 0, 0, 0})}};
+    table.rows = {{bytesCell({1, 0, 0, 0, 2, 0, 0, 0})}};
     HROW row = 0;
     FakeRowset* rowset = bindAndFetch(accessor, table, &row);
     const DBVECTOR vector = field<DBVECTOR>(accessor, 0);
@@ -256,7 +256,7 @@ TEST_F(RecordReleaseTest, VectorElementsAreFreedOnceButNotByReference) {
 TEST_F(RecordReleaseTest, ArrayIsDestroyedWithItsElements) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Table table{{column(1, DBTYPE_ARRAY | DBTYPE_BSTR, 8)}};
-    table.rows = {{Cell::ofTexts({TARVEL_UTF16("a"), TARVEL_UTF16("b")})}};
+    table.rows = {{textsCell({TARVEL_UTF16("a"), TARVEL_UTF16("b")})}};
     HROW row = 0;
     FakeRowset* rowset = bindAndFetch(accessor, table, &row);
     ASSERT_NE(nullptr, field<SAFEARRAY*>(accessor, 0));
@@ -284,7 +284,7 @@ TEST_F(RecordReleaseTest, ArrayByReferenceBelongsToTheProvider) {
 TEST_F(RecordReleaseTest, ChapterIsReleasedOnceThroughTheChapteredRowset) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Table table{{column(1, DBTYPE_HCHAPTER, 8)}};
-    table.rows = {{Cell::ofChapter(7)}};
+    table.rows = {{chapterCell(7)}};
     HROW row = 0;
     FakeRowset* rowset = bindAndFetch(accessor, table, &row);
     EXPECT_EQ(1u, rowset->outstandingChapters());
@@ -302,7 +302,7 @@ TEST_F(RecordReleaseTest, ChapterIsReleasedOnceThroughTheChapteredRowset) {
 TEST_F(RecordReleaseTest, ChapterOfARowsetWithoutChaptersIsResetAnyway) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     Table table{{column(1, DBTYPE_HCHAPTER, 8)}};
-    table.rows = {{Cell::ofChapter(9)}};
+    table.rows = {{chapterCell(9)}};
     HROW row = 0;
     FakeRowset* rowset = bindAndFetch(accessor, table, &row);
     instrumentation_.withhold(IID_IChapteredRowset);
@@ -402,7 +402,7 @@ TEST_F(RecordReleaseTest, NoSlotsMeansNoQuery) {
 TEST_F(RecordReleaseTest, MissingSlotArrayWithACountIsReported) {
     DynamicAccessor accessor(BlobHandling::Default, 8000);
     FakeRowset* rowset = makeRowset(Table{});
-    ASSERT_EQ(S_OK, accessor.allocateAccessorSlots(2));
+    ASSERT_EQ(S_OK, DynamicAccessorPeer::allocateAccessorSlots(accessor, 2));
     DynamicAccessorPeer::forgetAccessorSlots(accessor);
     EXPECT_EQ(E_FAIL, accessor.releaseAccessorHandles(rowsetOf(rowset)));
     EXPECT_EQ(2u, DynamicAccessorPeer::accessorSlotCount(accessor));

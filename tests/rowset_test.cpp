@@ -41,7 +41,7 @@ protected:
     void twoSlotsOverTheFirstColumn(FakeRowset* rows, DynamicAccessor& accessor, Rowset& rowset,
                                     bool firstFetched, bool secondFetched) {
         accessor.releaseAccessorHandles(rowset.rows());
-        ASSERT_EQ(S_OK, accessor.allocateAccessorSlots(2));
+        ASSERT_EQ(S_OK, DynamicAccessorPeer::allocateAccessorSlots(accessor, 2));
         DBBINDING binding = rows->lastBindings()[0];
         const bool fetched[2] = {firstFetched, secondFetched};
         for (ULONG i = 0; i < 2; ++i) {
@@ -164,7 +164,7 @@ TEST_F(RowsetTest, RowsWithUnreadableColumnsAreFetchedRowsWhoseStatusesTell) {
     Table table{{column(1, DBTYPE_WSTR, 20), column(2, DBTYPE_I4, 4)}};
     table.rows = {{Cell::ofText(TARVEL_UTF16("one")), Cell::ofStatus(DBSTATUS_E_CANTCONVERTVALUE)},
                   {Cell::ofStatus(DBSTATUS_E_UNAVAILABLE), Cell::ofStatus(DBSTATUS_E_SIGNMISMATCH)},
-                  {Cell::ofText(TARVEL_UTF16("three")), Cell::ofInteger(3)}};
+                  {Cell::ofText(TARVEL_UTF16("three")), integerCell(3)}};
     FakeRowset* rows = open(table, accessor, rowset);
     DBSTATUS status = 0;
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "instrumentation.h"
-#include "search_manager.h"
+#include "watched_search.h"
 
 namespace tarvel {
 namespace {
@@ -39,7 +39,8 @@ protected:
 };
 
 TEST_F(SearchApiSlots, GetCatalogIsSlotTenOfTheSearchManager) {
-    SearchManager* manager = SearchManager::create(&instrumentation_, &config_);
+    SearchManager* manager =
+        SearchManager::create<service::WatchedSearchManager>(&instrumentation_, &config_);
     using Fn = HRESULT(STDMETHODCALLTYPE*)(ISearchManager*, LPCWSTR, ISearchCatalogManager**);
     ISearchCatalogManager* catalog = nullptr;
     ISearchManager* itf = manager->as<ISearchManager>();
@@ -51,7 +52,8 @@ TEST_F(SearchApiSlots, GetCatalogIsSlotTenOfTheSearchManager) {
 }
 
 TEST_F(SearchApiSlots, GetQueryHelperIsSlotTwentyFiveOfTheCatalogManager) {
-    CatalogManager* catalog = CatalogManager::create(&instrumentation_, &config_);
+    CatalogManager* catalog =
+        CatalogManager::create<service::WatchedCatalog>(&instrumentation_, &config_);
     using Fn = HRESULT(STDMETHODCALLTYPE*)(ISearchCatalogManager*, ISearchQueryHelper**);
     ISearchQueryHelper* helper = nullptr;
     ISearchCatalogManager* itf = catalog->as<ISearchCatalogManager>();
@@ -63,7 +65,8 @@ TEST_F(SearchApiSlots, GetQueryHelperIsSlotTwentyFiveOfTheCatalogManager) {
 }
 
 TEST_F(SearchApiSlots, TheQueryHelperSlotsTheModuleCalls) {
-    QueryHelper* helper = QueryHelper::create(&instrumentation_, &config_);
+    QueryHelper* helper =
+        QueryHelper::create<service::WatchedQueryHelper>(&instrumentation_, &config_);
     ISearchQueryHelper* itf = helper->as<ISearchQueryHelper>();
 
     using ColumnsFn = HRESULT(STDMETHODCALLTYPE*)(ISearchQueryHelper*, LPCWSTR);
@@ -98,7 +101,8 @@ TEST_F(SearchApiSlots, TheSlotsTarvelHostsCheckCalls) {
         return true;
     };
     ISearchManager* manager =
-        SearchManager::create(&instrumentation_, &config_)->as<ISearchManager>();
+        SearchManager::create<service::WatchedSearchManager>(&instrumentation_, &config_)
+            ->as<ISearchManager>();
     using VersionFn = HRESULT(STDMETHODCALLTYPE*)(ISearchManager*, LPWSTR*);
     LPWSTR version = nullptr;
     EXPECT_EQ(S_OK, slot<VersionFn>(manager, 3)(manager, &version));
@@ -109,7 +113,8 @@ TEST_F(SearchApiSlots, TheSlotsTarvelHostsCheckCalls) {
     manager->Release();
 
     ISearchCatalogManager* catalog =
-        CatalogManager::create(&instrumentation_, &config_)->as<ISearchCatalogManager>();
+        CatalogManager::create<service::WatchedCatalog>(&instrumentation_, &config_)
+            ->as<ISearchCatalogManager>();
     using StatusFn =
         HRESULT(STDMETHODCALLTYPE*)(ISearchCatalogManager*, CatalogStatus*, CatalogPausedReason*);
     CatalogStatus status = 0;

@@ -60,7 +60,7 @@ TEST_F(SearchRunTest, AQueryOfOneUnitIsSearched) {
 
 TEST_F(SearchRunTest, ColumnsAboveEightThousandBytesComeAsStreams) {
     Table table{{column(1, DBTYPE_BYTES, 8000), column(2, DBTYPE_BYTES, 8001)}};
-    table.rows = {{Cell::ofBytes({1}), Cell::ofBytes({2})}};
+    table.rows = {{bytesCell({1}), bytesCell({2})}};
     EXPECT_EQ(Lines{TARVEL_UTF16("(Unhandled database type 128)(Unhandled database type 13)")},
               searchLines(table));
 }
@@ -111,15 +111,15 @@ TEST_F(SearchRunTest, NullPathReadsAsAnError) {
 TEST_F(SearchRunTest, VariantPrintsItsStringOrTheUnhandledTypeTwelve) {
     EXPECT_EQ((Lines{TARVEL_UTF16("C:\\variant"), TARVEL_UTF16("(Unhandled database type 12)"),
                      TARVEL_UTF16("")}),
-              searchLines(oneColumn(DBTYPE_VARIANT, 24,
-                                    {Cell::ofText(TARVEL_UTF16("C:\\variant")), Cell::ofInteger(42),
-                                     Cell::ofNullText()})));
+              searchLines(oneColumn(
+                  DBTYPE_VARIANT, 24,
+                  {Cell::ofText(TARVEL_UTF16("C:\\variant")), integerCell(42), nullTextCell()})));
 }
 
 TEST_F(SearchRunTest, BstrPrintsItsTextAndANullBstrIsEmpty) {
     EXPECT_EQ((Lines{TARVEL_UTF16("C:\\bstr"), TARVEL_UTF16("")}),
               searchLines(oneColumn(DBTYPE_BSTR, 8,
-                                    {Cell::ofText(TARVEL_UTF16("C:\\bstr")), Cell::ofNullText()})));
+                                    {Cell::ofText(TARVEL_UTF16("C:\\bstr")), nullTextCell()})));
 }
 
 TEST_F(SearchRunTest, NarrowStringIsUnhandledType129) {
@@ -263,8 +263,8 @@ TEST_F(SearchRunTest, ColumnsWithoutDescriptionsDeliverNothing) {
 TEST_F(SearchRunTest, PropertyValuesAreFreedLikeRowValues) {
     Table table{{column(1, DBTYPE_PROPVARIANT, 24)}};
     table.rows = {{Cell::ofText(TARVEL_UTF16("C:\\a"))},
-                  {Cell::ofTexts({TARVEL_UTF16("x"), TARVEL_UTF16("y")})},
-                  {Cell::ofInteger(7)}};
+                  {textsCell({TARVEL_UTF16("x"), TARVEL_UTF16("y")})},
+                  {integerCell(7)}};
     EXPECT_EQ(Lines(3, TARVEL_UTF16("(Unhandled database type 138)")), searchLines(table));
     // Each row's strings go before the next row is fetched.
     const Journal& all = world_.instrumentation.journal();
@@ -275,7 +275,7 @@ TEST_F(SearchRunTest, PropertyValuesAreFreedLikeRowValues) {
 
 TEST_F(SearchRunTest, BookmarkColumnShiftsTheOrdinalsAndTheLastReadsAsAnError) {
     Table table{{column(0, DBTYPE_I4, 4), column(1, DBTYPE_WSTR, 260)}};
-    table.rows = {{Cell::ofInteger(1), Cell::ofText(TARVEL_UTF16("C:\\a"))}};
+    table.rows = {{integerCell(1), Cell::ofText(TARVEL_UTF16("C:\\a"))}};
     EXPECT_EQ(Lines{WString(TARVEL_UTF16("C:\\a")) + kError}, searchLines(table));
 }
 

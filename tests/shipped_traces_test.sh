@@ -1,25 +1,27 @@
 #!/bin/sh
 # Usage: shipped_traces_test.sh NM TEST_HOST SHIPPED...
-# Fails if a file that ships (the module file, tarvel-host) holds any trace of what only test
-# builds contain: the stand-in's switches, the module allocator's counters and failure hook, and
-# whatever is named for tests alone (ForTesting). TEST_HOST, which has them on purpose, shows
-# that the search finds each kind where it is.
+# Fails if a file that ships (the module file, the runtime, tarvel-host) holds any trace of what
+# only test builds contain: the stand-in's switches, the journal's call texts ("IRowset::GetData"),
+# the module allocator's and the runtime's counters and failure hook, and whatever is named for
+# tests alone (ForTesting). TEST_HOST, which has them on purpose, shows that the search finds
+# each kind where it is.
 set -eu
 nm=$1
 test_host=$2
 shift 2
 
 switches='TARVEL_STANDIN_'
-symbols='TestSearchService|ModuleAllocatorProbe|failAllocation|allocationCount|liveBlocks|injectedFailure|ForTesting'
+calls='I[A-Z][A-Za-z]+::[A-Za-z_]+'
+symbols='TestSearchService|ModuleAllocatorProbe|failAllocation|allocationCount|liveBlocks|injectedFailure|ForTesting|Tarvel[A-Za-z]*Calls'
 
 traces() {
-    { strings -a "$1" | grep -E "$switches" || true; } | sort -u
+    { strings -a "$1" | grep -E "$switches|$calls" || true; } | sort -u
     { "$nm" -C "$1" 2>/dev/null | grep -E "$symbols" || true; } | sort -u
 }
 
 status=0
 seen=$(traces "$test_host")
-for kind in "$switches" TestSearchService ForTesting; do
+for kind in "$switches" "$calls" TestSearchService ForTesting; do
     if ! printf '%s\n' "$seen" | grep -q -E "$kind"; then
         echo "FAIL: no $kind found in $test_host, which has it: the search is blind to it"
         status=1

@@ -12,6 +12,13 @@ namespace {
 
 using service::Cell;
 using service::WString;
+using namespace service;
+
+// What a cell holds, as the conversions take it.
+Value valueIn(const Cell& cell) {
+    Value holder;
+    return valueOf(cell, holder);
+}
 
 constexpr BYTE kSentinel = 0xCC;
 
@@ -115,31 +122,32 @@ TEST(ValueConversion, NarrowTextReplacesWhatIsNotAscii) {
 
 TEST(ValueConversion, CellsAsTextAndAsFixedBytes) {
     WString text = TARVEL_UTF16("old");
-    EXPECT_TRUE(service::textOf(Cell::ofInteger(-42), text));
+    EXPECT_TRUE(service::textOf(valueIn(integerCell(-42)), text));
     EXPECT_EQ(WString(TARVEL_UTF16("-42")), text);
-    EXPECT_TRUE(service::textOf(Cell::ofNullText(), text));
+    EXPECT_TRUE(service::textOf(valueIn(nullTextCell()), text));
     EXPECT_EQ(WString(), text);
-    EXPECT_FALSE(service::textOf(Cell::null(), text));
-    EXPECT_FALSE(service::textOf(Cell::ofReal(1.5), text));
+    EXPECT_FALSE(service::textOf(valueIn(Cell::null()), text));
+    EXPECT_FALSE(service::textOf(valueIn(realCell(1.5)), text));
 
     std::vector<BYTE> bytes;
-    ASSERT_TRUE(service::fixedBytes(Cell::ofInteger(3), DBTYPE_R4, 4, bytes));
+    ASSERT_TRUE(service::fixedBytes(valueIn(integerCell(3)), DBTYPE_R4, 4, bytes));
     float single = 0;
     std::memcpy(&single, bytes.data(), 4);
     EXPECT_EQ(3.0f, single);
-    ASSERT_TRUE(service::fixedBytes(Cell::ofInteger(7), DBTYPE_BOOL, 2, bytes));
+    ASSERT_TRUE(service::fixedBytes(valueIn(integerCell(7)), DBTYPE_BOOL, 2, bytes));
     EXPECT_EQ((std::vector<BYTE>{0xFF, 0xFF}), bytes);
-    ASSERT_TRUE(service::fixedBytes(Cell::ofInteger(0x0102), DBTYPE_I2, 2, bytes));
+    ASSERT_TRUE(service::fixedBytes(valueIn(integerCell(0x0102)), DBTYPE_I2, 2, bytes));
     EXPECT_EQ((std::vector<BYTE>{0x02, 0x01}), bytes);
-    ASSERT_TRUE(service::fixedBytes(Cell::ofReal(2.5), DBTYPE_R8, 8, bytes));
+    ASSERT_TRUE(service::fixedBytes(valueIn(realCell(2.5)), DBTYPE_R8, 8, bytes));
     double twice = 0;
     std::memcpy(&twice, bytes.data(), 8);
     EXPECT_EQ(2.5, twice);
-    ASSERT_TRUE(service::fixedBytes(Cell::ofBytes({9, 8}), DBTYPE_GUID, 16, bytes));
+    ASSERT_TRUE(service::fixedBytes(valueIn(bytesCell({9, 8})), DBTYPE_GUID, 16, bytes));
     EXPECT_EQ(16u, bytes.size());
     EXPECT_EQ(9, bytes[0]);
     EXPECT_EQ(0, bytes[15]) << "short bytes are padded with zeros";
-    EXPECT_FALSE(service::fixedBytes(Cell::ofText(TARVEL_UTF16("x")), DBTYPE_I4, 4, bytes));
+    EXPECT_FALSE(
+        service::fixedBytes(valueIn(Cell::ofText(TARVEL_UTF16("x"))), DBTYPE_I4, 4, bytes));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// The stand-in provider as tests serve it: the service's own objects, derived from so that they
-// can misbehave the ways real providers do, and a rowset that records what CreateAccessor was
-// given.
+// The stand-in provider as tests serve it: the service's own objects, watched, and derived from
+// so that they can misbehave the ways real providers do; a rowset that converts every kind of
+// scripted value, hands out chapters and streams, keeps the rows, accessors and chapters a
+// consumer holds, and records what CreateAccessor was given.
 #pragma once
 
 #include <map>
@@ -8,6 +9,8 @@
 #include <vector>
 
 #include "provider.h"
+#include "value_conversion.h"
+#include "watched.h"
 
 namespace tarvel::service {
 
@@ -36,16 +39,26 @@ struct Quirks {
     // A failing GetDataSource, CreateSession, CreateCommand or Execute still writes a new
     // object, with its one reference, into the out-pointer.
     bool strayOnFailure = false;
+    // CreateAccessor refuses an accessor without bindings; RestartPosition and GetNextRows
+    // refuse while a row is held.
+    bool refusesNullAccessor = false;
+    bool refusesWhileRowsHeld = false;
+    // Every GetNextRows answers this failure, as a slow or failing index does (S_OK: none).
+    HRESULT fetchFails = S_OK;
 };
 
-class FakeRowset final : public TableRowset {
+class FakeRowset final : public Watched<TableRowset> {
 public:
     // The byte written after a text field that carries no terminator.
     static constexpr BYTE kSentinel = 0xCC;
 
-    FakeRowset(ObjectWatcher* watcher, std::shared_ptr<const Table> table, const Quirks* quirks)
-        : TableRowset(watcher, std::move(table)), quirks_(quirks) {}
+    FakeRowset(Instrumentation* watch, std::shared_ptr<const Table> table, const Quirks* quirks)
+        : Watched(watch, "IRowset", std::move(table)), quirks_(quirks) {}
 
+    // Rows, accessors and chapters the consumer holds.
+    size_t outstandingRows() const { return rows_.size(); }
+    size_t outstandingAccessors() const { return accessors_.size(); }
+    size_t outstandingChapters() const;
     // The most rows held at once, and what the most recent CreateAccessor was given.
     size_t mostRowsHeld() const { return mostRowsHeld_; }
     const std::vector<DBBINDING>& lastBindings() const { return lastBindings_; }
@@ -53,26 +66,57 @@ public:
     DBACCESSORFLAGS lastAccessorFlags() const { return lastFlags_; }
     DBLENGTH lastRowSize() const { return lastRowSize_; }
 
+    // IRowset
+    HRESULT STDMETHODCALLTYPE AddRefRows(DBCOUNTITEM cRows, const HROW rghRows[],
+                                         DBREFCOUNT rgRefCounts[],
+                                         DBROWSTATUS rgRowStatus[]) override;
     HRESULT STDMETHODCALLTYPE GetData(HROW hRow, HACCESSOR hAccessor, void* pData) override;
     HRESULT STDMETHODCALLTYPE GetNextRows(HCHAPTER hReserved, DBROWOFFSET lRowsOffset,
                                           DBROWCOUNT cRows, DBCOUNTITEM* pcRowsObtained,
                                           HROW** prghRows) override;
+    HRESULT STDMETHODCALLTYPE ReleaseRows(DBCOUNTITEM cRows, const HROW rghRows[],
+                                          DBROWOPTIONS rgRowOptions[], DBREFCOUNT rgRefCounts[],
+                                          DBROWSTATUS rgRowStatus[]) override;
+    HRESULT STDMETHODCALLTYPE RestartPosition(HCHAPTER hReserved) override;
+    // IAccessor
+    HRESULT STDMETHODCALLTYPE AddRefAccessor(HACCESSOR hAccessor, DBREFCOUNT* pcRefCount) override;
     HRESULT STDMETHODCALLTYPE CreateAccessor(DBACCESSORFLAGS dwAccessorFlags, DBCOUNTITEM cBindings,
                                              const DBBINDING rgBindings[], DBLENGTH cbRowSize,
                                              HACCESSOR* phAccessor,
                                              DBBINDSTATUS rgStatus[]) override;
+    HRESULT STDMETHODCALLTYPE ReleaseAccessor(HACCESSOR hAccessor, DBREFCOUNT* pcRefCount) override;
+    // IColumnsInfo, IRowsetInfo
     HRESULT STDMETHODCALLTYPE GetColumnInfo(DBORDINAL* pcColumns, DBCOLUMNINFO** prgInfo,
                                             OLECHAR** ppStringsBuffer) override;
     HRESULT STDMETHODCALLTYPE GetProperties(const ULONG cPropertyIDSets,
                                             const DBPROPIDSET rgPropertyIDSets[],
                                             ULONG* pcPropertySets,
                                             DBPROPSET** prgPropertySets) override;
+    // IChapteredRowset: the chapters handed out with the rows' values.
+    HRESULT STDMETHODCALLTYPE AddRefChapter(HCHAPTER hChapter, DBREFCOUNT* pcRefCount) override;
+    HRESULT STDMETHODCALLTYPE ReleaseChapter(HCHAPTER hChapter, DBREFCOUNT* pcRefCount) override;
+
+protected:
+    DBSTATUS convertValue(const DBBINDING& binding, const DBOBJECT* object, const Cell& cell,
+                          BYTE* value, DBLENGTH* length, HROW row) override;
+    DBLENGTH lengthOf(const Cell& cell) const override;
+    bool grantsObject(REFIID iid) const override;
 
 private:
+    class RowValues;  // NOLINT(cppcoreguidelines-virtual-class-destructor): see its definition
+
     void leaveTextUnterminated(HROW row, const DBBINDING& binding, BYTE* data);
     void addPropertySet(ULONG* count, DBPROPSET** sets);
+    // Faults for bindings whose parts lie outside the row or overlap.
+    void checkBindingsFit(const DBBINDING bindings[], DBCOUNTITEM count, DBLENGTH rowSize);
 
     const Quirks* quirks_;
+    // What the consumer holds, counted as the stand-in counts it.
+    std::map<HROW, DBREFCOUNT> rows_;
+    std::map<HACCESSOR, DBREFCOUNT> accessors_;
+    std::map<HCHAPTER, DBREFCOUNT> chapters_;
+    // Values the provider keeps for DBMEMOWNER_PROVIDEROWNED bindings of each held row.
+    std::map<HROW, std::vector<std::unique_ptr<BYTE[]>>> providerOwned_;
     std::map<HACCESSOR, std::vector<DBBINDING>> bindings_;
     size_t mostRowsHeld_ = 0;
     std::vector<DBBINDING> lastBindings_;
@@ -81,13 +125,19 @@ private:
     DBLENGTH lastRowSize_ = 0;
 };
 
-// Data source, session and command that hand out an object along with a failure when the
-// quirks say so.
-class FakeDataSource final : public ProviderDataSource {
-public:
-    FakeDataSource(ObjectWatcher* watcher, ProviderConfig* config, const Quirks* quirks)
-        : ProviderDataSource(watcher, config), quirks_(quirks) {}
+class FakeSession;
+class FakeCommand;
 
+// Data source, session and command, watched, that hand out an object along with a failure
+// when the quirks say so.
+class FakeDataSource final : public Watched<ProviderDataSource> {
+public:
+    FakeDataSource(Instrumentation* watch, ProviderConfig* config, const Quirks* quirks)
+        : Watched(watch, "IDBInitialize", config), quirks_(quirks) {}
+
+    HRESULT STDMETHODCALLTYPE Initialize() override;
+    HRESULT STDMETHODCALLTYPE SetProperties(ULONG cPropertySets,
+                                            DBPROPSET rgPropertySets[]) override;
     HRESULT STDMETHODCALLTYPE CreateSession(IUnknown* pUnkOuter, REFIID riid,
                                             IUnknown** ppDBSession) override;
 
@@ -98,11 +148,11 @@ private:
     const Quirks* quirks_;
 };
 
-class FakeSession final : public ProviderSession {
+class FakeSession final : public Watched<ProviderSession> {
 public:
-    FakeSession(ObjectWatcher* watcher, ProviderConfig* config, ProviderDataSource* dataSource,
+    FakeSession(Instrumentation* watch, ProviderConfig* config, ProviderDataSource* dataSource,
                 const Quirks* quirks)
-        : ProviderSession(watcher, config, dataSource), quirks_(quirks) {}
+        : Watched(watch, "IOpenRowset", config, dataSource), quirks_(quirks) {}
 
     HRESULT STDMETHODCALLTYPE CreateCommand(IUnknown* pUnkOuter, REFIID riid,
                                             IUnknown** ppCommand) override;
@@ -114,29 +164,35 @@ private:
     const Quirks* quirks_;
 };
 
-class FakeCommand final : public ProviderCommand {
+class FakeCommand final : public Watched<ProviderCommand> {
 public:
-    FakeCommand(ObjectWatcher* watcher, ProviderConfig* config, ProviderSession* session,
+    FakeCommand(Instrumentation* watch, ProviderConfig* config, ProviderSession* session,
                 const Quirks* quirks)
-        : ProviderCommand(watcher, config, session), quirks_(quirks) {}
+        : Watched(watch, "ICommand", config, session), quirks_(quirks) {}
 
     HRESULT STDMETHODCALLTYPE Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams,
                                       DBROWCOUNT* pcRowsAffected, IUnknown** ppRowset) override;
+    HRESULT STDMETHODCALLTYPE SetCommandText(REFGUID rguidDialect, LPCOLESTR pwszCommand) override;
+
+protected:
+    HRESULT serve(std::shared_ptr<const Table> table, REFIID riid, IUnknown** rowset) override;
 
 private:
     const Quirks* quirks_;
 };
 
-// What the fake provider serves: the service's configuration and the quirks; the context of
-// the class-object maker.
+// What the fake provider serves: the service's configuration, the quirks, and the
+// instrumentation that watches its objects; the context of the class-object maker.
 struct FakeProvider {
-    FakeProvider();
+    FakeProvider() = default;
     FakeProvider(const FakeProvider&) = delete;
     FakeProvider& operator=(const FakeProvider&) = delete;
 
     // Makes FakeDataSources, for registration under the provider's class.
-    static HRESULT make(ObjectWatcher* watcher, void* context, REFIID riid, void** ppv);
+    static HRESULT make(void* context, REFIID riid, void** ppv);
+    FakeDataSource* newDataSource();
 
+    Instrumentation* watch = nullptr;
     ProviderConfig config;
     Quirks quirks;
 };

@@ -24,12 +24,12 @@ void Instrumentation::reset() {
     calls_ = 0;
 }
 
-std::optional<HRESULT> Instrumentation::calling(const ObjectCore& object, std::string_view method,
+std::optional<HRESULT> Instrumentation::calling(const Watchable& object, std::string_view method,
                                                 const CallDetail& detail) {
     // A call on an object whose last reference is gone is the caller's fault, however politely
     // an object kept alive for the test could answer it: recorded and refused.
-    if (object.references() <= 0) {
-        errors_.push_back("call on released " + object.name() + ": " + std::string(method));
+    if (object.watchedReferences() <= 0) {
+        errors_.push_back("call on released " + object.watchedName() + ": " + std::string(method));
         return E_UNEXPECTED;
     }
     ++calls_;
@@ -78,20 +78,20 @@ std::optional<HRESULT> Instrumentation::calling(const ObjectCore& object, std::s
     return failure;
 }
 
-bool Instrumentation::addingReference(const ObjectCore& object, const char* via) {
-    if (object.references() <= 0) {
-        errors_.push_back("call on released " + object.name() + ": " + via + "::AddRef");
+bool Instrumentation::addingReference(const Watchable& object, const char* via) {
+    if (object.watchedReferences() <= 0) {
+        errors_.push_back("call on released " + object.watchedName() + ": " + via + "::AddRef");
         return false;
     }
     return true;
 }
 
-void Instrumentation::releasing(const ObjectCore& object, const char* via) {
+void Instrumentation::releasing(const Watchable& object, const char* via) {
     if (journaling_) {
         journal_.push_back(std::string(via) + "::Release");
     }
-    if (object.references() <= 0) {
-        errors_.push_back("over-release of " + object.name());
+    if (object.watchedReferences() <= 0) {
+        errors_.push_back("over-release of " + object.watchedName());
     }
 }
 
@@ -105,6 +105,12 @@ HRESULT Instrumentation::unexpected(std::string_view method) {
 void Instrumentation::handedOver(std::string what) {
     if (MemoryLedger* ledger = MemoryLedger::active()) {
         ledger->recordLastAllocation(std::move(what));
+    }
+}
+
+void Instrumentation::handedOver(const void* block, std::string what) {
+    if (MemoryLedger* ledger = MemoryLedger::active()) {
+        ledger->record(block, std::move(what));
     }
 }
 
@@ -130,9 +136,9 @@ void Instrumentation::failNth(long n, HRESULT hr) {
 
 long Instrumentation::referencesOf(std::string_view name) const {
     long references = 0;
-    for (const ObjectCore* object : objects_) {
-        if (object->name() == name) {
-            references += object->references();
+    for (const Watchable* object : objects_) {
+        if (object->watchedName() == name) {
+            references += object->watchedReferences();
         }
     }
     return references;
@@ -140,9 +146,10 @@ long Instrumentation::referencesOf(std::string_view name) const {
 
 std::vector<std::string> Instrumentation::liveObjects() const {
     std::vector<std::string> live;
-    for (const ObjectCore* object : objects_) {
-        if (object->references() != 0) {
-            live.push_back(object->name() + ": " + std::to_string(object->references()));
+    for (const Watchable* object : objects_) {
+        if (object->watchedReferences() != 0) {
+            live.push_back(object->watchedName() + ": " +
+                           std::to_string(object->watchedReferences()));
         }
     }
     return live;

@@ -1,6 +1,6 @@
-// What tests see of the stand-in objects: a journal of the calls made on them, a plan of calls
-// that are to fail, interfaces to deny, a check that every object's references came back to
-// zero, and faults: calls on released objects, calls no scenario expects, broken rules.
+// What tests see of the stand-in objects they watch: a journal of the calls made on them, a plan
+// of calls that are to fail, interfaces to deny, a check that every object's references came
+// back to zero, and faults: calls on released objects, calls no scenario expects, broken rules.
 #pragma once
 
 #include <optional>
@@ -9,26 +9,65 @@
 #include <string_view>
 #include <vector>
 
+#include "call_text.h"
 #include "com_object.h"
 
 namespace tarvel::service {
 
-class Instrumentation final : public ObjectWatcher {
+// A watched object as the instrumentation keeps it: its name and its references.
+class Watchable {
+public:
+    Watchable() = default;
+    Watchable(const Watchable&) = delete;
+    Watchable& operator=(const Watchable&) = delete;
+    virtual ~Watchable() = default;
+
+    virtual const std::string& watchedName() const = 0;
+    virtual long watchedReferences() const = 0;
+};
+
+// The detail of a call, as "IAccessor" in "IRowset::QueryInterface(IAccessor)", made only when
+// asked for: most calls need none.
+class CallDetail {
+public:
+    CallDetail() = default;
+    template <class Make>
+    explicit CallDetail(const Make& make)
+        : context_(&make),
+          make_([](const void* context) { return (*static_cast<const Make*>(context))(); }) {}
+
+    std::string operator()() const { return make_ != nullptr ? make_(context_) : std::string(); }
+
+private:
+    const void* context_ = nullptr;
+    std::string (*make_)(const void*) = nullptr;
+};
+
+class Instrumentation final {
 public:
     Instrumentation() = default;
     Instrumentation(const Instrumentation&) = delete;
     Instrumentation& operator=(const Instrumentation&) = delete;
     ~Instrumentation();
 
-    // ObjectWatcher
-    std::optional<HRESULT> calling(const ObjectCore& object, std::string_view method,
-                                   const CallDetail& detail) override;
-    bool addingReference(const ObjectCore& object, const char* via) override;
-    void releasing(const ObjectCore& object, const char* via) override;
-    HRESULT unexpected(std::string_view method) override;
-    void fault(std::string message) override { errors_.push_back(std::move(message)); }
-    void adopt(ObjectCore* object) override { objects_.push_back(object); }
-    void handedOver(std::string what) override;
+    // A call about to be served as "method(detail)"; an HRESULT returned is answered instead.
+    std::optional<HRESULT> calling(const Watchable& object, std::string_view method,
+                                   const CallDetail& detail);
+    // AddRef and Release through an interface; false refuses the AddRef.
+    bool addingReference(const Watchable& object, const char* via);
+    void releasing(const Watchable& object, const char* via);
+    // A call no scenario expects, or a method the stand-in does not serve; answered with what
+    // is returned.
+    HRESULT unexpected(std::string_view method);
+    // A rule of the provider's that a caller broke.
+    void fault(std::string message) { errors_.push_back(std::move(message)); }
+    // A new object, kept until the instrumentation resets, so that its counts can be read and a
+    // call after its last reference went is seen.
+    void adopt(Watchable* object) { objects_.push_back(object); }
+    // The task-allocator block most recently allocated, or block, is handed over, described
+    // by what.
+    void handedOver(std::string what);
+    void handedOver(const void* block, std::string what);
 
     // Journals an entry that is no call, such as a free seen by the memory ledger.
     void note(std::string entry) { journal_.push_back(std::move(entry)); }
@@ -53,9 +92,7 @@ public:
     // Every object denies the interface, as a provider that does not offer it.
     void withhold(REFIID riid) { withheld_.insert(interfaceName(riid)); }
 
-    // Objects stay alive until the instrumentation ends, so that their counts can be read
-    // after the last reference is gone.
-    const std::vector<ObjectCore*>& objects() const { return objects_; }
+    const std::vector<Watchable*>& objects() const { return objects_; }
     // Objects whose reference count is not zero, as "name: count".
     std::vector<std::string> liveObjects() const;
     // The references held on objects named name ("IDBInitialize", "IRowset", ...), all together.
@@ -80,7 +117,7 @@ private:
     long failAt_ = 0;
     HRESULT failAtResult_ = S_OK;
     long calls_ = 0;
-    std::vector<ObjectCore*> objects_;
+    std::vector<Watchable*> objects_;
 };
 
 }  // namespace tarvel::service

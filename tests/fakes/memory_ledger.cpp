@@ -1,5 +1,7 @@
 #include "memory_ledger.h"
 
+#include <algorithm>
+
 #include "instrumentation.h"
 #include "platform_support.h"
 
@@ -9,6 +11,8 @@ namespace {
 
 // The ledger of each thread: a world's blocks are allocated and freed on its own thread.
 thread_local MemoryLedger* current = nullptr;
+// The size of the block being allocated, between PreAlloc and PostAlloc.
+thread_local SIZE_T requested = 0;
 
 // Registered once and never revoked: the runtime may call a spy for blocks it saw until the
 // last of them is freed, long after any one test.
@@ -27,10 +31,13 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T cbRequest) override { return cbRequest; }
+    SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T cbRequest) override {
+        requested = cbRequest;
+        return cbRequest;
+    }
     void* STDMETHODCALLTYPE PostAlloc(void* pActual) override {
         if (current != nullptr && pActual != nullptr) {
-            current->allocated(pActual);
+            current->allocated(pActual, requested);
         }
         return pActual;
     }
@@ -47,6 +54,7 @@ public:
             current->freeing(pRequest);
         }
         *ppNewRequest = pRequest;
+        requested = cbRequest;
         return cbRequest;
     }
     void* STDMETHODCALLTYPE PostRealloc(void* pActual, BOOL) override { return PostAlloc(pActual); }
@@ -88,6 +96,7 @@ MemoryLedger* MemoryLedger::active() {
 
 void MemoryLedger::reset() {
     lastAllocation_ = nullptr;
+    live_.clear();
     handovers_.clear();
     freedTwice_.clear();
     handedOver_ = 0;
@@ -103,6 +112,19 @@ void MemoryLedger::recordLastAllocation(std::string what) {
     ++handedOver_;
 }
 
+void MemoryLedger::record(const void* address, std::string what) {
+    // The live block that holds the address: a BSTR's text lies behind the block's header.
+    auto it = live_.upper_bound(address);
+    if (it == live_.begin() ||
+        static_cast<const BYTE*>(address) >=
+            static_cast<const BYTE*>((--it)->first) + std::max<size_t>(it->second, 1)) {
+        freedTwice_.push_back("no allocation seen for " + what);
+        return;
+    }
+    handovers_[const_cast<void*>(it->first)] = Handover{std::move(what), 0};
+    ++handedOver_;
+}
+
 std::vector<std::string> MemoryLedger::unfreed() const {
     std::vector<std::string> open;
     for (const auto& [block, handover] : handovers_) {
@@ -113,16 +135,18 @@ std::vector<std::string> MemoryLedger::unfreed() const {
     return open;
 }
 
-void MemoryLedger::allocated(void* block) {
+void MemoryLedger::allocated(void* block, size_t size) {
     // An address handed over before and freed since now holds a new block.
     auto it = handovers_.find(block);
     if (it != handovers_.end() && it->second.frees > 0) {
         handovers_.erase(it);
     }
     lastAllocation_ = block;
+    live_[block] = size;
 }
 
 void MemoryLedger::freeing(void* block) {
+    live_.erase(block);
     auto it = handovers_.find(block);
     if (it != handovers_.end()) {
         if (++it->second.frees == 2) {

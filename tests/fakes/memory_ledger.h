@@ -27,6 +27,8 @@ public:
 
     // The block most recently allocated belongs to a hand-over described by what.
     void recordLastAllocation(std::string what);
+    // The live block that holds address belongs to a hand-over described by what.
+    void record(const void* address, std::string what);
     // Hand-overs not freed yet, and hand-overs freed more than once (or not seen allocated).
     std::vector<std::string> unfreed() const;
     const std::vector<std::string>& freedTwice() const { return freedTwice_; }
@@ -38,7 +40,7 @@ public:
     // Forgets every hand-over, as a new ledger would, and keeps watching.
     void reset();
 
-    void allocated(void* block);
+    void allocated(void* block, size_t size);
     void freeing(void* block);
 
 private:
@@ -50,6 +52,8 @@ private:
     Instrumentation* journal_ = nullptr;
     bool watching_ = false;
     void* lastAllocation_ = nullptr;
+    // The blocks allocated and not freed since, by address, with their sizes.
+    std::map<const void*, size_t> live_;
     std::map<void*, Handover> handovers_;
     std::vector<std::string> freedTwice_;
     size_t handedOver_ = 0;

@@ -2,10 +2,9 @@
 
 namespace tarvel::service {
 
-HRESULT ScriptedDataInitialize::make(ObjectWatcher* watcher, void* context, REFIID riid,
-                                     void** ppv) {
+HRESULT ScriptedDataInitialize::make(void* context, REFIID riid, void** ppv) {
     auto* provider = static_cast<FakeProvider*>(context);
-    return handOut(ScriptedDataInitialize::create(watcher, provider), riid, ppv);
+    return handOut(ScriptedDataInitialize::create(provider), riid, ppv);
 }
 
 HRESULT ScriptedDataInitialize::GetDataSource(IUnknown* pUnkOuter, DWORD dwClsCtx,
@@ -14,10 +13,7 @@ HRESULT ScriptedDataInitialize::GetDataSource(IUnknown* pUnkOuter, DWORD dwClsCt
     if (ppDataSource != nullptr) {
         *ppDataSource = nullptr;
     }
-    auto makeDataSource = [&] {
-        return ProviderDataSource::create<FakeDataSource>(watcher(), &provider_->config,
-                                                          &provider_->quirks);
-    };
+    auto makeDataSource = [&] { return provider_->newDataSource(); };
     if (auto failure = enter("IDataInitialize::GetDataSource", [&] {
             return std::to_string(dwClsCtx) + "," + narrow(pwszInitializationString) + "," +
                    interfaceName(riid);

@@ -27,8 +27,6 @@ std::shared_ptr<const Table> serve(ScriptedTable scripted) {
     auto table = std::make_shared<Table>();
     table->columns = std::move(scripted.columns);
     table->properties = std::move(scripted.properties);
-    table->nullAccessorSupported = scripted.nullAccessorSupported;
-    table->canHoldRows = scripted.canHoldRows;
     auto rows = std::make_shared<const std::vector<Row>>(std::move(scripted.rows));
     table->rows = [rows] { return std::make_unique<ScriptedRows>(rows); };
     return table;

@@ -1,5 +1,5 @@
 // A table whose rows a test writes out, served as the stand-in serves a folder: one row at a
-// time, as the consumer fetches. The provider behaviours a test may ask of it go along.
+// time, as the consumer fetches.
 #pragma once
 
 #include <map>
@@ -14,8 +14,6 @@ struct ScriptedTable {
     std::vector<TableColumn> columns;
     std::vector<Row> rows;
     std::map<DBPROPID, bool> properties;
-    bool nullAccessorSupported = true;
-    bool canHoldRows = true;
 };
 
 // The table as a provider serves it; every rowset over it reads the rows from the first.

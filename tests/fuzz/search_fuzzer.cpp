@@ -96,19 +96,19 @@ Cell cell(FuzzedDataProvider& in) {
         case 0:
             return Cell::null();
         case 1:
-            return Cell::ofNullText();
+            return nullTextCell();
         case 2:
-            return Cell::ofInteger(in.ConsumeIntegral<int64_t>());
+            return integerCell(in.ConsumeIntegral<int64_t>());
         case 3:
-            return Cell::ofReal(in.ConsumeFloatingPoint<double>());
+            return realCell(in.ConsumeFloatingPoint<double>());
         case 4:
-            return Cell::ofBytes(in.ConsumeBytes<BYTE>(in.ConsumeIntegralInRange(0, 64)));
+            return bytesCell(in.ConsumeBytes<BYTE>(in.ConsumeIntegralInRange(0, 64)));
         case 5:
-            return Cell::ofChapter(in.ConsumeIntegralInRange<HCHAPTER>(1, 4));
+            return chapterCell(in.ConsumeIntegralInRange<HCHAPTER>(1, 4));
         case 6:
-            return Cell::ofObject(text(in));
+            return objectCell(text(in));
         case 7:
-            return Cell::ofTexts({text(in), text(in)});
+            return textsCell({text(in), text(in)});
         case 8:
             return Cell::ofStatus(in.ConsumeIntegralInRange<DBSTATUS>(0, 14));
         default:
@@ -142,8 +142,8 @@ Table table(FuzzedDataProvider& in, service::Quirks& quirks) {
     if (in.ConsumeBool()) {
         result.properties[DBPROP_IStream] = in.ConsumeBool();
     }
-    result.nullAccessorSupported = in.ConsumeBool();
-    result.canHoldRows = in.ConsumeIntegralInRange(0, 7) != 0;
+    quirks.refusesNullAccessor = !in.ConsumeBool();
+    quirks.refusesWhileRowsHeld = in.ConsumeIntegralInRange(0, 7) == 0;
     if (in.ConsumeIntegralInRange(0, 3) == 0) {
         quirks.columnsWithoutInfo = in.ConsumeIntegralInRange(0, 7) == 0;
         quirks.ownRowArrays = in.ConsumeBool();

@@ -14,7 +14,6 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -27,67 +26,40 @@ using namespace tarvel::service;
 
 const wchar_t kWaitingEvent[] = L"TarvelSearchServerWaiting";
 
-// Counts the objects the server has made and those it has not had back. Wine's COM does not
-// suspend a server's classes when its last object goes (CoReleaseServerProcess only counts): the
-// server lingers a while after its last object goes, so that a client that searches again soon
-// finds it, and ends when none came.
-class ServerWatcher final : public ObjectWatcher {
+// The objects the server has made, and those not released. Wine's COM does not suspend a
+// server's classes when its last object goes (CoReleaseServerProcess only counts): the server
+// lingers a while after its last object goes, so that a client that searches again soon finds
+// it, and ends when none came.
+std::atomic<long> made{0};
+std::atomic<long> live{0};
+
+// A stand-in object the server counts; objects are made on several of COM's threads at once.
+template <class Base>
+class Counted : public Base {
 public:
-    ServerWatcher() = default;
-    ~ServerWatcher() {
-        for (ObjectCore* object : objects_) {
-            delete object;
-        }
+    explicit Counted(const SearchServiceConfig* config) : Base(config) {
+        ++made;
+        ++live;
     }
-
-    std::optional<HRESULT> calling(const ObjectCore&, std::string_view,
-                                   const CallDetail&) override {
-        return std::nullopt;
-    }
-    bool addingReference(const ObjectCore&, const char*) override { return true; }
-    void releasing(const ObjectCore&, const char*) override {}
-    void released(const ObjectCore&) override { --live_; }
-    HRESULT unexpected(std::string_view) override { return E_NOTIMPL; }
-    void fault(std::string) override {}
-    void adopt(ObjectCore* object) override {
-        ++live_;
-        ++made_;
-        const std::lock_guard<Lock> guard(lock_);
-        objects_.push_back(object);
-    }
-    void handedOver(std::string) override {}
-
-    // The objects made so far, and those not released.
-    long made() const { return made_; }
-    long live() const { return live_; }
-
-private:
-    // The objects are kept until the server ends; a search makes a few. Objects are made on
-    // several of COM's threads at once.
-    struct Lock {
-        CRITICAL_SECTION section;
-        Lock() { InitializeCriticalSection(&section); }
-        ~Lock() { DeleteCriticalSection(&section); }
-        void lock() { EnterCriticalSection(&section); }
-        void unlock() { LeaveCriticalSection(&section); }
-    };
-    Lock lock_;
-    std::vector<ObjectCore*> objects_;
-    std::atomic<long> live_{0};
-    std::atomic<long> made_{0};
-};
-
-class ServerSearchService final : public SearchService {
-public:
-    ServerSearchService(WString root, ObjectWatcher* watcher)
-        : SearchService(std::move(root), watcher) {}
 
 protected:
-    HRESULT generate(const WString& query, const QueryHelperSettings& settings,
-                     WString& sql) const override {
+    void destroy() override {
+        --live;
+        Base::destroy();
+    }
+};
+
+// A query that begins with "wait:N " waits N milliseconds, having signalled that it waits,
+// before the SQL of the rest is generated.
+class ServerQueryHelper final : public Counted<QueryHelper> {
+public:
+    using Counted::Counted;
+
+    HRESULT STDMETHODCALLTYPE GenerateSQLFromUserQuery(LPCWSTR pszQuery, LPWSTR* ppszSQL) override {
+        const WString query = pszQuery != nullptr ? WString(pszQuery) : WString();
         const WString prefix = tarvel::utf16FromUtf8("wait:");
         if (query.compare(0, prefix.size(), prefix) != 0) {
-            return SearchService::generate(query, settings, sql);
+            return QueryHelper::GenerateSQLFromUserQuery(pszQuery, ppszSQL);
         }
         const size_t blank = query.find(u' ');
         const std::string milliseconds =
@@ -96,8 +68,48 @@ protected:
         SetEvent(waiting);
         Sleep(DWORD(std::strtoul(milliseconds.c_str(), nullptr, 10)));
         CloseHandle(waiting);
-        return SearchService::generate(blank == WString::npos ? WString() : query.substr(blank + 1),
-                                       settings, sql);
+        const WString rest = blank == WString::npos ? WString() : query.substr(blank + 1);
+        return QueryHelper::GenerateSQLFromUserQuery(rest.c_str(), ppszSQL);
+    }
+};
+
+class ServerCatalog final : public Counted<CatalogManager> {
+public:
+    using Counted::Counted;
+
+protected:
+    QueryHelper* newQueryHelper() override {
+        return QueryHelper::create<ServerQueryHelper>(config());
+    }
+    CrawlScopeManager* newCrawlScope() override {
+        return CrawlScopeManager::create<Counted<CrawlScopeManager>>(config());
+    }
+};
+
+class ServerSearchManager final : public Counted<SearchManager> {
+public:
+    using Counted::Counted;
+
+    static HRESULT make(void* context, REFIID riid, void** ppv) {
+        return handOut(SearchManager::create<ServerSearchManager>(
+                           static_cast<const SearchServiceConfig*>(context)),
+                       riid, ppv);
+    }
+
+protected:
+    CatalogManager* newCatalog() override {
+        return CatalogManager::create<ServerCatalog>(config());
+    }
+};
+
+class ServerSearchService final : public SearchService {
+public:
+    explicit ServerSearchService(WString root) : SearchService(std::move(root)) {}
+
+protected:
+    ClassFactory* searchManagerClass() override {
+        return ClassFactory::create(ServerSearchManager::make,
+                                    const_cast<SearchServiceConfig*>(&searchConfig()));
     }
 };
 
@@ -128,20 +140,19 @@ int main() {
     }
     int status = 0;
     {
-        ServerWatcher watcher;
-        ServerSearchService service(indexFolder(), &watcher);
+        ServerSearchService service(indexFolder());
         ClassRegistration registration;
         status = FAILED(service.registerClasses(registration)) ? 1 : 0;
         // Idle: no object lives, and none was made since the last look.
         DWORD idle = 0;
-        long made = 0;
+        long seen = 0;
         for (DWORD waited = 0; status == 0; waited += 50) {
             Sleep(50);
-            idle = watcher.live() == 0 && watcher.made() == made ? idle + 50 : 0;
-            made = watcher.made();
-            if (made != 0 ? idle >= kLinger : waited >= kFirstClient) {
+            idle = live == 0 && made == seen ? idle + 50 : 0;
+            seen = made;
+            if (seen != 0 ? idle >= kLinger : waited >= kFirstClient) {
                 registration.revoke();
-                if (watcher.live() == 0 && watcher.made() == made) {
+                if (live == 0 && made == seen) {
                     break;  // no object came while the class went
                 }
                 status = FAILED(service.registerClasses(registration)) ? 1 : 0;

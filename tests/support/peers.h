@@ -1,9 +1,9 @@
 // What only tests arrange or read in the consumer's records, since no operation of the module
 // does or shows it: column descriptions given before the binding pass (as a caller that
 // describes the columns does), values written into the row buffer, slots other than the pass's
-// one, the per-column flag bytes, a slot array freed while its count stays, an accessor of a
-// rowset's own, and a parameter accessor on a command. The records name these peers as friends;
-// the peers exist only in test builds.
+// one, the per-column flag bytes, a slot array freed while its count stays, the guards of the
+// binding pass's steps, an accessor of a rowset's own, and a parameter accessor on a command.
+// The records name these peers as friends; the peers exist only in test builds.
 #pragma once
 
 #include <memory>
@@ -32,6 +32,23 @@ public:
         return accessor.columnFlags.get();
     }
     static void forgetAccessorSlots(DynamicAccessor& accessor) { accessor.accessorSlots.reset(); }
+    static HRESULT allocateAccessorSlots(DynamicAccessor& accessor, ULONG count) {
+        return accessor.allocateAccessorSlots(count);
+    }
+    // The binding pass's steps, for the guards and answers the pass itself never meets: a
+    // missing record, a parameter binding, property ids in another order.
+    template <class... Args>
+    static void fillBinding(Args... args) {
+        DynamicAccessor::fillBinding(args...);
+    }
+    template <class... Args>
+    static HRESULT createRowAccessor(Args... args) {
+        return DynamicAccessor::createRowAccessor(args...);
+    }
+    template <class... Args>
+    static HRESULT getRowsetProperties(Args... args) {
+        return DynamicAccessor::getRowsetProperties(args...);
+    }
 };
 
 class RowsetPeer {

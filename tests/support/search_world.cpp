@@ -53,6 +53,7 @@ SearchWorld::SearchWorld(bool platformService)
 SearchWorld::SearchWorld(const SearchWorldOptions& options) {
     const bool platformService = options.platformService;
     host.journal = &instrumentation;
+    provider.watch = &instrumentation;
     ledger.journalFreesTo(&instrumentation);
     const HRESULT apartment = CoInitializeEx(nullptr, options.apartment);
     entered_ = SUCCEEDED(apartment);
@@ -63,21 +64,23 @@ SearchWorld::SearchWorld(const SearchWorldOptions& options) {
     configure();
     if (options.searchManager) {
         require("registering the search manager",
-                registration_.add(CLSID_CSearchManager, CLSCTX_LOCAL_SERVER, &instrumentation,
-                                  service::SearchManager::make, &searchConfig));
+                service::registerWatched(registration_, CLSID_CSearchManager, CLSCTX_LOCAL_SERVER,
+                                         &instrumentation, service::WatchedSearch::make, &search_));
     }
     if (platformService) {
         require("registering the provider",
-                registration_.add(service::CLSID_StandInProvider, CLSCTX_INPROC_SERVER,
-                                  &instrumentation, service::FakeProvider::make, &provider));
+                service::registerWatched(registration_, service::CLSID_StandInProvider,
+                                         CLSCTX_INPROC_SERVER, &instrumentation,
+                                         service::FakeProvider::make, &provider));
         if (!options.progIdRegistered) {
             require("registering the provider's ProgID",
                     progId_.add(kProviderProgId, service::CLSID_StandInProvider));
         }
     } else {
         require("registering the data-initialization service",
-                registration_.add(CLSID_MSDAINITIALIZE, CLSCTX_INPROC_SERVER, &instrumentation,
-                                  service::ScriptedDataInitialize::make, &provider));
+                service::registerWatched(registration_, CLSID_MSDAINITIALIZE, CLSCTX_INPROC_SERVER,
+                                         &instrumentation, service::ScriptedDataInitialize::make,
+                                         &provider));
     }
 }
 
@@ -156,8 +159,8 @@ std::vector<std::string> SearchWorld::leftovers() const {
     for (const std::string& live : instrumentation.liveObjects()) {
         problems.push_back("references left: " + live);
     }
-    for (const service::ObjectCore* object : instrumentation.objects()) {
-        if (const auto* rowset = dynamic_cast<const TableRowset*>(object)) {
+    for (const service::Watchable* object : instrumentation.objects()) {
+        if (const auto* rowset = dynamic_cast<const FakeRowset*>(object)) {
             if (rowset->outstandingRows() != 0) {
                 problems.push_back("rows held: " + std::to_string(rowset->outstandingRows()));
             }

@@ -15,8 +15,8 @@
 #include "memory_ledger.h"
 #include "module_allocator_probe.h"
 #include "platform_support.h"
-#include "search_manager.h"
 #include "table_helpers.h"
+#include "watched_search.h"
 
 namespace tarvel::testing {
 
@@ -94,6 +94,7 @@ private:
     void configure();
 
     std::vector<std::string> setupProblems_;
+    service::WatchedSearch search_{&instrumentation, &searchConfig};
     std::shared_ptr<const service::Table> table_;
     service::ClassRegistration registration_;
     long moduleBlocks_ = 0;

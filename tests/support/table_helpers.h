@@ -10,9 +10,16 @@
 
 namespace tarvel::testing {
 
+using service::bytesCell;
 using service::Cell;
+using service::chapterCell;
 using service::Instrumentation;
+using service::integerCell;
+using service::nullTextCell;
+using service::objectCell;
 using service::Quirks;
+using service::realCell;
+using service::textsCell;
 using Table = service::ScriptedTable;
 using service::TableColumn;
 using service::WString;

@@ -9,19 +9,6 @@ namespace tarvel::testing {
 
 namespace {
 
-// A rowset whose every fetch fails with the code given.
-struct FailingFetch final : service::TableRowset {
-    FailingFetch(service::ObjectWatcher* watcher, std::shared_ptr<const service::Table> table,
-                 HRESULT code)
-        : TableRowset(watcher, std::move(table)), answer(code) {}
-    HRESULT STDMETHODCALLTYPE GetNextRows(HCHAPTER, DBROWOFFSET, DBROWCOUNT, DBCOUNTITEM* obtained,
-                                          HROW**) override {
-        *obtained = 0;
-        return answer;
-    }
-    HRESULT answer;
-};
-
 bool endsWithName(const WString& path, const WString& name) {
     const size_t n = name.size();
     if (n == 0 || path.size() <= n || path.compare(path.size() - n, n, name) != 0) {
@@ -34,8 +21,21 @@ bool endsWithName(const WString& path, const WString& name) {
 }  // namespace
 
 TestSearchService::TestSearchService(WString root, service::SearchService::Unreadable unreadable)
-    : SearchService(std::move(root), nullptr, std::move(unreadable)) {
+    : SearchService(std::move(root), std::move(unreadable)) {
     readSwitchesForTesting();
+    // What the stand-in does not serve (streams over long paths, fetches that fail) the test
+    // world's rowset does, its calls unjournaled.
+    if (pathUnits_ > service::kPathColumnSize || quirks_.fetchFails != S_OK) {
+        instrumentation_.keepJournal(false);
+        providerConfig().makeRowset = [this](service::ObjectCore* command,
+                                             std::shared_ptr<const service::Table> table,
+                                             REFIID riid, IUnknown** rowset) {
+            service::FakeRowset* rows = service::TableRowset::create<service::FakeRowset>(
+                &instrumentation_, std::move(table), &quirks_);
+            rows->keepAlive(command);
+            return service::handOut(rows, riid, reinterpret_cast<void**>(rowset));
+        };
+    }
 }
 
 void TestSearchService::readSwitchesForTesting() {
@@ -57,15 +57,7 @@ void TestSearchService::readSwitchesForTesting() {
     }
     server_ = std::getenv("TARVEL_STANDIN_SERVER") != nullptr;
     if (const char* code = std::getenv("TARVEL_STANDIN_FETCH_FAILS")) {
-        fetchFails_ = HRESULT(std::strtoul(code, nullptr, 16));
-        providerConfig().makeRowset = [this](service::ObjectCore* command,
-                                             std::shared_ptr<const service::Table> table,
-                                             REFIID riid, IUnknown** rowset) {
-            FailingFetch* rows =
-                FailingFetch::create<FailingFetch>(nullptr, std::move(table), fetchFails_);
-            rows->keepAlive(command);
-            return service::handOut(rows, riid, reinterpret_cast<void**>(rowset));
-        };
+        quirks_.fetchFails = HRESULT(std::strtoul(code, nullptr, 16));
     }
     if (const char* move = std::getenv("TARVEL_STANDIN_MOVE")) {
         const std::string words = move;

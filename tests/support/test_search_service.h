@@ -22,6 +22,7 @@
 #include <atomic>
 #include <string>
 
+#include "fake_provider.h"
 #include "search_service.h"
 
 namespace tarvel::testing {
@@ -48,7 +49,8 @@ private:
     bool cutsPaths_ = false;
     DBTYPE pathType_ = DBTYPE_WSTR;
     bool server_ = false;
-    HRESULT fetchFails_ = S_OK;
+    service::Instrumentation instrumentation_;
+    service::Quirks quirks_;
     WString moveAt_;
     std::string moveFrom_;
     std::string moveTo_;

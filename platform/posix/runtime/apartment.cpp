@@ -4,13 +4,10 @@
 // in the one multithreaded apartment of the process.
 #include <atomic>
 
-#include "../../runtime_counters.h"
 #include "runtime_state.h"
 
 namespace {
 
-std::atomic<long> initializeCalls{0};
-std::atomic<long> uninitializeCalls{0};
 // Identities of apartments: 0 none, 1 the multithreaded one, then each single-threaded one.
 std::atomic<unsigned long long> nextApartment{2};
 constexpr unsigned long long kMultithreaded = 1;
@@ -38,7 +35,6 @@ unsigned long long currentApartmentId() {
 }  // namespace tarvel::runtime
 
 extern "C" TARVEL_RUNTIME_API HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit) {
-    ++initializeCalls;
     if (pvReserved != nullptr) {
         return E_INVALIDARG;
     }
@@ -58,7 +54,6 @@ extern "C" TARVEL_RUNTIME_API HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dw
 }
 
 extern "C" TARVEL_RUNTIME_API void CoUninitialize() {
-    ++uninitializeCalls;
     Apartment& apartment = currentApartment;
     if (apartment.depth == 0) {
         return;
@@ -82,11 +77,4 @@ extern "C" TARVEL_RUNTIME_API HRESULT CoGetApartmentType(APTTYPE* pAptType,
     }
     *pAptType = apartment.singleThreaded ? APTTYPE_STA : APTTYPE_MTA;
     return S_OK;
-}
-
-extern "C" TARVEL_RUNTIME_API long TarvelApartmentInitializeCalls() {
-    return initializeCalls.load();
-}
-extern "C" TARVEL_RUNTIME_API long TarvelApartmentUninitializeCalls() {
-    return uninitializeCalls.load();
 }

@@ -37,9 +37,9 @@ LPWSTR taskText(const WString& text, const char* what, ValueOwner& owner) {
 }
 
 // A SAFEARRAY of BSTRs, the one kind of array the provider serves.
-DBSTATUS convertArray(DBTYPE type, const Cell& cell, BYTE* value, DBLENGTH* length,
+DBSTATUS convertArray(DBTYPE type, const Value& cell, BYTE* value, DBLENGTH* length,
                       ValueOwner& owner) {
-    if ((type & DBTYPE_VECTOR) != 0 || cell.kind != Cell::Kind::Texts ||
+    if ((type & DBTYPE_VECTOR) != 0 || cell.kind != Value::Kind::Texts ||
         DBTYPE(type & ~DBTYPE_ARRAY) != DBTYPE_BSTR) {
         return DBSTATUS_E_CANTCONVERTVALUE;
     }
@@ -57,10 +57,10 @@ DBSTATUS convertArray(DBTYPE type, const Cell& cell, BYTE* value, DBLENGTH* leng
 }
 
 // A vector of fixed-length elements taken from the cell's bytes.
-DBSTATUS convertVector(DBTYPE type, const Cell& cell, BYTE* value, DBLENGTH* length,
+DBSTATUS convertVector(DBTYPE type, const Value& cell, BYTE* value, DBLENGTH* length,
                        ValueOwner& owner) {
     const DBLENGTH elementSize = fixedSize(DBTYPE(type & ~DBTYPE_VECTOR));
-    if (cell.kind != Cell::Kind::Bytes || elementSize == 0) {
+    if (cell.kind != Value::Kind::Bytes || elementSize == 0) {
         return DBSTATUS_E_CANTCONVERTVALUE;
     }
     void* elements = CoTaskMemAlloc(std::max<size_t>(cell.bytes.size(), 1));
@@ -76,7 +76,7 @@ DBSTATUS convertVector(DBTYPE type, const Cell& cell, BYTE* value, DBLENGTH* len
 
 // A pointer to the value: memory the consumer frees when it owns it, else the provider's own
 // until the row is released.
-DBSTATUS convertByReference(const DBBINDING& binding, const Cell& cell, BYTE* value,
+DBSTATUS convertByReference(const DBBINDING& binding, const Value& cell, BYTE* value,
                             DBLENGTH* length, ValueOwner& owner) {
     const DBTYPE type = DBTYPE(binding.wType & ~DBTYPE_BYREF);
     std::vector<BYTE> bytes;
@@ -93,7 +93,7 @@ DBSTATUS convertByReference(const DBBINDING& binding, const Cell& cell, BYTE* va
             writeNarrowText(text, bytes.size(), bytes.data(), length);
         }
     } else if (type == DBTYPE_BYTES) {
-        bytes = cell.kind == Cell::Kind::Bytes
+        bytes = cell.kind == Value::Kind::Bytes
                     ? cell.bytes
                     : (textOf(cell, text) ? textBytes(text) : std::vector<BYTE>{});
         *length = bytes.size();
@@ -123,39 +123,39 @@ DBSTATUS convertByReference(const DBBINDING& binding, const Cell& cell, BYTE* va
     return DBSTATUS_S_OK;
 }
 
-DBSTATUS convertBstr(const Cell& cell, BYTE* value, DBLENGTH* length, ValueOwner& owner) {
+DBSTATUS convertBstr(const Value& cell, BYTE* value, DBLENGTH* length, ValueOwner& owner) {
     WString text;
     if (!textOf(cell, text)) {
         return DBSTATUS_E_CANTCONVERTVALUE;
     }
     BSTR string = nullptr;
-    if (cell.kind != Cell::Kind::NullText) {
+    if (cell.kind != Value::Kind::NullText) {
         string = SysAllocStringLen(text.data(), UINT(text.size()));
         owner.handedOver("BSTR");
     }
     return store(string, value, length);
 }
 
-DBSTATUS convertVariant(const Cell& cell, BYTE* value, DBLENGTH* length, ValueOwner& owner) {
+DBSTATUS convertVariant(const Value& cell, BYTE* value, DBLENGTH* length, ValueOwner& owner) {
     VARIANT variant{};
     switch (cell.kind) {
-        case Cell::Kind::Text:
+        case Value::Kind::Text:
             variant.vt = VT_BSTR;
             variant.bstrVal = SysAllocStringLen(cell.text.data(), UINT(cell.text.size()));
             owner.handedOver("BSTR in a VARIANT");
             break;
-        case Cell::Kind::NullText:
+        case Value::Kind::NullText:
             variant.vt = VT_BSTR;
             break;
-        case Cell::Kind::Integer:
+        case Value::Kind::Integer:
             variant.vt = VT_I4;
             variant.lVal = LONG(cell.integer);
             break;
-        case Cell::Kind::Real:
+        case Value::Kind::Real:
             variant.vt = VT_R8;
             variant.dblVal = cell.real;
             break;
-        case Cell::Kind::Object:
+        case Value::Kind::Object:
             variant.vt = VT_UNKNOWN;
             variant.punkVal = owner.newStream(textBytes(cell.text));
             break;
@@ -165,12 +165,12 @@ DBSTATUS convertVariant(const Cell& cell, BYTE* value, DBLENGTH* length, ValueOw
     return store(variant, value, length);
 }
 
-DBSTATUS convertPropVariant(const Cell& cell, BYTE* value, DBLENGTH* length, ValueOwner& owner) {
+DBSTATUS convertPropVariant(const Value& cell, BYTE* value, DBLENGTH* length, ValueOwner& owner) {
     PROPVARIANT property{};
-    if (cell.kind == Cell::Kind::Text) {
+    if (cell.kind == Value::Kind::Text) {
         property.vt = VT_LPWSTR;
         property.pwszVal = taskText(cell.text, "text in a PROPVARIANT", owner);
-    } else if (cell.kind == Cell::Kind::Texts) {
+    } else if (cell.kind == Value::Kind::Texts) {
         auto* elements = static_cast<LPWSTR*>(
             CoTaskMemAlloc(std::max<size_t>(cell.texts.size(), 1) * sizeof(LPWSTR)));
         if (elements == nullptr) {
@@ -183,7 +183,7 @@ DBSTATUS convertPropVariant(const Cell& cell, BYTE* value, DBLENGTH* length, Val
         property.vt = VT_VECTOR | VT_LPWSTR;
         property.calpwstr.cElems = ULONG(cell.texts.size());
         property.calpwstr.pElems = elements;
-    } else if (cell.kind == Cell::Kind::Integer) {
+    } else if (cell.kind == Value::Kind::Integer) {
         property.vt = VT_I4;
         property.lVal = LONG(cell.integer);
     } else {
@@ -193,13 +193,13 @@ DBSTATUS convertPropVariant(const Cell& cell, BYTE* value, DBLENGTH* length, Val
 }
 
 // A stream over the value, as a provider hands out for a storage object.
-DBSTATUS convertObject(const DBOBJECT* object, const Cell& cell, BYTE* value, DBLENGTH* length,
+DBSTATUS convertObject(const DBOBJECT* object, const Value& cell, BYTE* value, DBLENGTH* length,
                        ValueOwner& owner) {
     std::vector<BYTE> content;
     WString text;
-    if (cell.kind == Cell::Kind::Bytes) {
+    if (cell.kind == Value::Kind::Bytes) {
         content = cell.bytes;
-    } else if (cell.kind == Cell::Kind::Object) {
+    } else if (cell.kind == Value::Kind::Object) {
         content = textBytes(cell.text);
     } else if (textOf(cell, text)) {
         content = textBytes(text);
@@ -217,8 +217,8 @@ DBSTATUS convertObject(const DBOBJECT* object, const Cell& cell, BYTE* value, DB
     return DBSTATUS_S_OK;
 }
 
-DBSTATUS convertChapter(const Cell& cell, BYTE* value, DBLENGTH* length, ValueOwner& owner) {
-    if (cell.kind != Cell::Kind::Chapter) {
+DBSTATUS convertChapter(const Value& cell, BYTE* value, DBLENGTH* length, ValueOwner& owner) {
+    if (cell.kind != Value::Kind::Chapter) {
         return DBSTATUS_E_CANTCONVERTVALUE;
     }
     owner.chapterHandedOut(cell.chapter);
@@ -237,7 +237,7 @@ DBSTATUS copyBytes(const std::vector<BYTE>& bytes, DBLENGTH maxLength, BYTE* val
 
 }  // namespace
 
-DBSTATUS convertValue(const DBBINDING& binding, const DBOBJECT* object, const Cell& cell,
+DBSTATUS convertValue(const DBBINDING& binding, const DBOBJECT* object, const Value& cell,
                       BYTE* value, DBLENGTH* length, ValueOwner& owner) {
     const DBTYPE type = binding.wType;
     if ((type & DBTYPE_BYREF) != 0) {
@@ -252,7 +252,7 @@ DBSTATUS convertValue(const DBBINDING& binding, const DBOBJECT* object, const Ce
     WString text;
     switch (type) {
         case DBTYPE_WSTR:
-            if (cell.kind == Cell::Kind::Text) {
+            if (cell.kind == Value::Kind::Text) {
                 return writeWideText(cell.text, binding.cbMaxLen, value, length);
             }
             if (!textOf(cell, text)) {
@@ -265,7 +265,7 @@ DBSTATUS convertValue(const DBBINDING& binding, const DBOBJECT* object, const Ce
             }
             return writeNarrowText(text, binding.cbMaxLen, value, length);
         case DBTYPE_BYTES:
-            return copyBytes(cell.kind == Cell::Kind::Bytes
+            return copyBytes(cell.kind == Value::Kind::Bytes
                                  ? cell.bytes
                                  : (textOf(cell, text) ? textBytes(text) : std::vector<BYTE>{}),
                              binding.cbMaxLen, value, length);
@@ -293,7 +293,7 @@ DBSTATUS convertValue(const DBBINDING& binding, const DBOBJECT* object, const Ce
         *length = fixed;
         return DBSTATUS_S_OK;
     }
-    if (cell.kind != Cell::Kind::Bytes) {
+    if (cell.kind != Value::Kind::Bytes) {
         return DBSTATUS_E_CANTCONVERTVALUE;
     }
     return copyBytes(cell.bytes, binding.cbMaxLen, value, length);

@@ -1,5 +1,5 @@
-// The pure part of converting values: sizes of types, cells as text or as fixed-length bytes,
-// and text cut into a field.
+// The pure part of converting values: scripted cells, sizes of types, values as text or as
+// fixed-length bytes, and text cut into a field.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -7,6 +7,75 @@
 #include "value_conversion.h"
 
 namespace tarvel::service {
+
+Cell scriptedCell(Value value) {
+    Cell cell;
+    cell.kind = Cell::Kind::Other;
+    cell.other = std::make_shared<const Value>(std::move(value));
+    return cell;
+}
+
+namespace {
+
+Cell cellOf(Value::Kind kind, Value value = {}) {
+    value.kind = kind;
+    return scriptedCell(std::move(value));
+}
+
+}  // namespace
+
+Cell nullTextCell() {
+    return cellOf(Value::Kind::NullText);
+}
+
+Cell integerCell(int64_t value) {
+    Value scripted;
+    scripted.integer = value;
+    return cellOf(Value::Kind::Integer, std::move(scripted));
+}
+
+Cell realCell(double value) {
+    Value scripted;
+    scripted.real = value;
+    return cellOf(Value::Kind::Real, std::move(scripted));
+}
+
+Cell bytesCell(std::vector<BYTE> value) {
+    Value scripted;
+    scripted.bytes = std::move(value);
+    return cellOf(Value::Kind::Bytes, std::move(scripted));
+}
+
+Cell chapterCell(HCHAPTER value) {
+    Value scripted;
+    scripted.chapter = value;
+    return cellOf(Value::Kind::Chapter, std::move(scripted));
+}
+
+Cell objectCell(WString content) {
+    Value scripted;
+    scripted.text = std::move(content);
+    return cellOf(Value::Kind::Object, std::move(scripted));
+}
+
+Cell textsCell(std::vector<WString> values) {
+    Value scripted;
+    scripted.texts = std::move(values);
+    return cellOf(Value::Kind::Texts, std::move(scripted));
+}
+
+const Value& valueOf(const Cell& cell, Value& holder) {
+    const auto* scripted = std::any_cast<std::shared_ptr<const Value>>(&cell.other);
+    if (cell.kind == Cell::Kind::Other && scripted != nullptr && *scripted) {
+        return **scripted;
+    }
+    holder = Value{};
+    if (cell.kind == Cell::Kind::Text) {
+        holder.kind = Value::Kind::Text;
+        holder.text = cell.text;
+    }
+    return holder;
+}
 
 DBLENGTH fixedSize(DBTYPE type) {
     switch (type) {
@@ -80,15 +149,15 @@ DBLENGTH valueFieldSize(const DBBINDING& binding) {
     return fixed != 0 ? fixed : binding.cbMaxLen;
 }
 
-bool textOf(const Cell& cell, WString& text) {
+bool textOf(const Value& cell, WString& text) {
     switch (cell.kind) {
-        case Cell::Kind::Text:
+        case Value::Kind::Text:
             text = cell.text;
             return true;
-        case Cell::Kind::NullText:
+        case Value::Kind::NullText:
             text.clear();
             return true;
-        case Cell::Kind::Integer: {
+        case Value::Kind::Integer: {
             const std::string digits = std::to_string(cell.integer);
             text.assign(digits.begin(), digits.end());
             return true;
@@ -98,14 +167,14 @@ bool textOf(const Cell& cell, WString& text) {
     }
 }
 
-bool fixedBytes(const Cell& cell, DBTYPE type, DBLENGTH size, std::vector<BYTE>& out) {
+bool fixedBytes(const Value& cell, DBTYPE type, DBLENGTH size, std::vector<BYTE>& out) {
     out.assign(size, 0);
     auto put = [&](const auto& number) {
         std::memcpy(out.data(), &number, std::min<DBLENGTH>(size, sizeof number));
         return true;
     };
     switch (cell.kind) {
-        case Cell::Kind::Integer:
+        case Value::Kind::Integer:
             if (type == DBTYPE_R4) {
                 return put(float(cell.integer));
             }
@@ -116,9 +185,9 @@ bool fixedBytes(const Cell& cell, DBTYPE type, DBLENGTH size, std::vector<BYTE>&
                 return put(VARIANT_BOOL(cell.integer != 0 ? VARIANT_TRUE : VARIANT_FALSE));
             }
             return put(cell.integer);
-        case Cell::Kind::Real:
+        case Value::Kind::Real:
             return type == DBTYPE_R4 ? put(float(cell.real)) : put(cell.real);
-        case Cell::Kind::Bytes:
+        case Value::Kind::Bytes:
             if (!cell.bytes.empty()) {
                 std::memcpy(out.data(), cell.bytes.data(),
                             std::min<DBLENGTH>(size, cell.bytes.size()));
@@ -127,19 +196,6 @@ bool fixedBytes(const Cell& cell, DBTYPE type, DBLENGTH size, std::vector<BYTE>&
         default:
             return false;
     }
-}
-
-DBSTATUS writeWideText(const WString& text, DBLENGTH maxLength, BYTE* field, DBLENGTH* length) {
-    *length = text.size() * sizeof(WCHAR);
-    const size_t room = maxLength / sizeof(WCHAR);
-    if (room == 0) {
-        return DBSTATUS_S_TRUNCATED;
-    }
-    const size_t copied = std::min(text.size(), room - 1);
-    std::memcpy(field, text.data(), copied * sizeof(WCHAR));
-    const WCHAR terminator = 0;
-    std::memcpy(field + copied * sizeof(WCHAR), &terminator, sizeof terminator);
-    return copied < text.size() ? DBSTATUS_S_TRUNCATED : DBSTATUS_S_OK;
 }
 
 DBSTATUS writeNarrowText(const WString& text, DBLENGTH maxLength, BYTE* field, DBLENGTH* length) {

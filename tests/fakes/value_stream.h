@@ -3,17 +3,17 @@
 
 #include <vector>
 
-#include "com_object.h"
+#include "watched.h"
 
 namespace tarvel::service {
 
-class ValueStream final : public ComObject<ValueStream, ISequentialStream> {
+class ValueStream final : public Watched<ComObject<ValueStream, ISequentialStream>> {
 public:
-    ValueStream(ObjectWatcher* watcher, std::vector<BYTE> data)
-        : ComObject(watcher, "ISequentialStream"), data_(std::move(data)) {}
+    ValueStream(Instrumentation* watch, std::vector<BYTE> data)
+        : Watched(watch, "ISequentialStream"), data_(std::move(data)) {}
 
     HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) override;
-    TARVEL_NOT_SERVED(ISequentialStream, Write, const void*, ULONG, ULONG*)
+    TARVEL_NOT_SERVED(Write, const void*, ULONG, ULONG*)
 
 private:
     std::vector<BYTE> data_;
