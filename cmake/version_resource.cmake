@@ -18,3 +18,13 @@ function(tarvel_version_resource target description)
     target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}-version.rc)
     target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/module)
 endfunction()
+
+# tarvel_pdb(TARGET): the Windows file gets a PDB of its symbols beside it, which its debug
+# directory names by file name alone, with source paths under a fixed root: the same commit
+# gives the same file and PDB bytes in any build folder (-Brepro stamps both with a hash of
+# their contents).
+function(tarvel_pdb target)
+    target_link_options(${target} PRIVATE -Wl,--pdb=
+        -Wl,-Xlink=-Brepro "-Wl,-Xlink=-pdbaltpath:%_PDB%"
+        "-Wl,-Xlink=-pdbsourcepath:C:/tarvel-search")
+endfunction()

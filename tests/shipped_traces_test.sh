@@ -3,8 +3,8 @@
 # Fails if a file that ships (the module file, the runtime, tarvel-host) holds any trace of what
 # only test builds contain: the stand-in's switches, the journal's call texts ("IRowset::GetData"),
 # the module allocator's and the runtime's counters and failure hook, and whatever is named for
-# tests alone (ForTesting). TEST_HOST, which has them on purpose, shows that the search finds
-# each kind where it is.
+# tests alone (ForTesting). A Windows file's symbols are in the PDB beside it, which is searched
+# too. TEST_HOST, which has them on purpose, shows that the search finds each kind where it is.
 set -eu
 nm=$1
 test_host=$2
@@ -17,6 +17,10 @@ symbols='TestSearchService|ModuleAllocatorProbe|failAllocation|allocationCount|l
 traces() {
     { strings -a "$1" | grep -E "$switches|$calls" || true; } | sort -u
     { "$nm" -C "$1" 2>/dev/null | grep -E "$symbols" || true; } | sort -u
+    pdb=${1%.*}.pdb
+    if [ -f "$pdb" ]; then
+        { strings -a "$pdb" | grep -E "$symbols" || true; } | sort -u
+    fi
 }
 
 status=0
