@@ -58,19 +58,21 @@ public:
     // read (DB_S_ERRORSOCCURRED, DB_E_ERRORSOCCURRED) is fetched: each column's status says which.
     HRESULT fetchRow(IRowset* rowset, HROW row) {
         HRESULT result = S_OK;
-        const ULONG count = accessorSlotCount;
-        for (ULONG i = 0; i < count; ++i) {
-            if (i >= accessorSlotCount || !accessorSlots || !accessorSlots[i].autoFetch) {
+        const AccessorSlot* slot = accessorSlots.get();
+        const AccessorSlot* const end = slot == nullptr ? slot : slot + accessorSlotCount;
+        BYTE* const buffer = rowBuffer.get();
+        for (; slot != end; ++slot) {
+            if (!slot->autoFetch) {
                 continue;
             }
-            HRESULT hr = rowset->GetData(row, accessorSlots[i].handle, rowBuffer.get());
-            if (hr == DB_S_ERRORSOCCURRED || hr == DB_E_ERRORSOCCURRED) {
-                hr = S_OK;
+            result = rowset->GetData(row, slot->handle, buffer);
+            if (result != S_OK) [[unlikely]] {
+                if (result == DB_S_ERRORSOCCURRED || result == DB_E_ERRORSOCCURRED) {
+                    result = S_OK;
+                } else if (FAILED(result)) {
+                    return result;
+                }
             }
-            if (FAILED(hr)) {
-                return hr;
-            }
-            result = hr;
         }
         return result;
     }
